@@ -1,0 +1,55 @@
+# The two commands a new user needs: `make run` and `make test`.
+# Both install whatever Debian packages are missing first.
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD_TYPE ?= RelWithDebInfo
+FUZZ_SECONDS ?= 60
+EXAMPLE ?= examples/ode-to-joy.mml
+
+.PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake --build build -j $(JOBS)
+
+build-asan: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMARROWTONE_SANITIZE=ON \
+	    -DMARROWTONE_BENCH=OFF >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+
+build-fuzz: deps
+	@cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DMARROWTONE_FUZZ=ON -DMARROWTONE_BENCH=OFF -DMARROWTONE_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target mml_fuzzer
+
+run: build
+	@out=build/$$(basename $(EXAMPLE) .mml).wav; \
+	build/marrowtone-render $(EXAMPLE) $$out && \
+	echo "Rendered $(EXAMPLE) to $$out (60 s, 8-bit mono, 11025 Hz). Play it with: aplay $$out"
+
+test: test-native test-asan test-fuzz
+	@echo "All tests passed."
+
+test-native: build
+	@cd build && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+test-fuzz: build-fuzz
+	@scripts/run-fuzzer.sh build-fuzz/fuzz/mml_fuzzer $(FUZZ_SECONDS)
+
+bench: build
+	@build/bench/sound_bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-fuzz
