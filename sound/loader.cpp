@@ -1,0 +1,311 @@
+// The MML loader: bytes in, one flat command list per channel out. Repeats are
+// expanded here so that the renderer only ever walks flat lists.
+#include "sound.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace {
+
+enum ByteClass : uint8_t { Other, Blank, Note, Param, Paren, Octave, Open, Close, Comment };
+
+constexpr std::array<uint8_t, 256> makeClasses() {
+    std::array<uint8_t, 256> t{};
+    t[' '] = t['\t'] = Blank;
+    for (char c : std::string_view("abcdefgrABCDEFGR")) t[static_cast<uint8_t>(c)] = Note;
+    for (char c : std::string_view("tovqlTOVQL")) t[static_cast<uint8_t>(c)] = Param;
+    t['('] = t[')'] = Paren;
+    t['<'] = t['>'] = Octave;
+    t['['] = Open;
+    t[']'] = Close;
+    t[';'] = Comment;
+    return t;
+}
+constexpr std::array<uint8_t, 256> byteClass = makeClasses();
+
+inline bool isBlank(uint8_t c) { return c == ' ' || c == '\t'; }
+inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+inline bool isLineEnd(uint8_t c) { return c == '\n' || c == '\r' || c == 0xFF; }
+
+std::filesystem::path pathFromUtf8(const std::string& name) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+#else
+    return std::filesystem::path(name); // bytes as they are, whatever the locale
+#endif
+}
+
+// Hands out the file's lines without their line ends. A line end is LF, CR,
+// CR LF or the byte 0xFF. Lines are views into the read buffer when they fit in
+// it, so the common case copies nothing.
+class LineReader {
+public:
+    explicit LineReader(std::ifstream& in) : in_(in), buffer_(1 << 20) {}
+
+    bool next(std::string_view& line) {
+        carry_.clear();
+        bool carrying = false;
+        for (;;) {
+            if (begin_ == end_) {
+                if (!refill()) {
+                    if (!carrying) return false;
+                    line = carry_;
+                    ++number_;
+                    return true;
+                }
+                continue;
+            }
+            if (afterCR_) {
+                afterCR_ = false;
+                if (buffer_[begin_] == '\n') {
+                    ++begin_;
+                    continue;
+                }
+            }
+            const char* data = buffer_.data();
+            size_t k = begin_;
+            while (k < end_ && !isLineEnd(static_cast<uint8_t>(data[k]))) ++k;
+            if (k == end_) {
+                carry_.append(data + begin_, end_ - begin_);
+                carrying = true;
+                begin_ = end_;
+                continue;
+            }
+            if (carrying) {
+                carry_.append(data + begin_, k - begin_);
+                line = carry_;
+            } else {
+                line = std::string_view(data + begin_, k - begin_);
+            }
+            afterCR_ = data[k] == '\r';
+            begin_ = k + 1;
+            ++number_;
+            return true;
+        }
+    }
+
+    int64_t number() const { return number_; }
+    bool failed() const { return failed_; }
+
+private:
+    bool refill() {
+        if (eof_) return false;
+        in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        end_ = static_cast<size_t>(in_.gcount());
+        begin_ = 0;
+        if (in_.bad()) failed_ = true;
+        if (end_ == 0) eof_ = true;
+        return end_ > 0;
+    }
+
+    std::ifstream& in_;
+    std::vector<char> buffer_;
+    std::string carry_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    int64_t number_ = 0;
+    bool afterCR_ = false;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+class Loader {
+public:
+    Loader(Sound& sound, const std::string& fileName) : sound_(sound), fileName_(fileName) {}
+
+    void line(std::string_view text, int64_t lineNo) {
+        lineNumber_ = lineNo;
+        const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+        const size_t n = text.size();
+        size_t p = 0;
+        while (p < n && isBlank(s[p])) ++p;
+        if (p == n || s[p] == ';') return;
+        size_t nameBegin = p;
+        while (p < n && !isBlank(s[p])) ++p;
+        selectChannel(text.substr(nameBegin, p - nameBegin));
+        int64_t depth = 0;
+
+        for (;;) {
+            while (p < n && isBlank(s[p])) ++p;
+            if (p == n) return;
+            const uint8_t c = s[p];
+            switch (byteClass[c]) {
+            case Comment:
+                return;
+            case Note: {
+                char cmd[2] = {upper(c), 0};
+                size_t len = 1;
+                ++p;
+                int32_t value = 0;
+                if (p < n && (s[p] == '+' || s[p] == '-')) cmd[len++] = static_cast<char>(s[p++]);
+                if (p < n && isDigit(s[p]))
+                    value = static_cast<int32_t>(static_cast<uint32_t>(number(s, n, p)) << 8);
+                if (p < n && s[p] == '.') {
+                    size_t dots = 0;
+                    while (p < n && s[p] == '.') ++dots, ++p;
+                    value |= static_cast<int32_t>(dots & 0xFF);
+                }
+                append(cmd, len, value);
+                break;
+            }
+            case Param: {
+                char cmd = upper(c);
+                ++p;
+                if (p < n && isDigit(s[p])) append(&cmd, 1, number(s, n, p));
+                break;
+            }
+            case Paren: {
+                char cmd = static_cast<char>(c);
+                ++p;
+                int32_t value = p < n && isDigit(s[p]) ? number(s, n, p) : 0;
+                append(&cmd, 1, value);
+                break;
+            }
+            case Octave: {
+                char cmd = static_cast<char>(c);
+                ++p;
+                append(&cmd, 1, 0);
+                break;
+            }
+            case Open:
+                loopStart_[depth] = *pos_;
+                ++depth;
+                if (static_cast<size_t>(depth) == loopStart_.size()) {
+                    loopStart_.resize(loopStart_.size() * 2);
+                    loopEnd_.resize(loopEnd_.size() * 2);
+                }
+                ++p;
+                break;
+            case Close: {
+                ++p;
+                // A "]" with nothing open is just another ignored byte.
+                if (depth == 0) break;
+                int64_t times = p < n && isDigit(s[p]) ? number(s, n, p) : 1;
+                --depth;
+                loopEnd_[depth] = *pos_;
+                repeat(loopStart_[depth], *pos_, times);
+                break;
+            }
+            default:
+                ++p;
+                break;
+            }
+        }
+    }
+
+private:
+    static char upper(uint8_t c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); }
+
+    void selectChannel(std::string_view name) {
+        if (name != currentName_ || list_ == nullptr) {
+            currentName_.assign(name);
+            auto found = sound_.channelIndex.find(currentName_);
+            if (found == sound_.channelIndex.end()) {
+                if (sound_.channelCount >= Sound::channelLimit)
+                    fail("more than " + std::to_string(Sound::channelLimit) + " channels");
+                sound_.declareChannel(currentName_);
+                found = sound_.channelIndex.find(currentName_);
+            }
+            index_ = found->second;
+            pos_ = &sound_.channelPos.find(currentName_)->second;
+        }
+        // Declaring a channel may have moved the table of lists.
+        list_ = &sound_.channels[index_];
+    }
+
+    int32_t number(const uint8_t* s, size_t n, size_t& p) {
+        const size_t begin = p;
+        uint64_t v = 0;
+        bool tooLarge = false;
+        for (; p < n && isDigit(s[p]); ++p) {
+            if (tooLarge) continue;
+            v = v * 10 + (s[p] - '0');
+            tooLarge = v > 2147483647u;
+        }
+        if (tooLarge) {
+            std::string digits(reinterpret_cast<const char*>(s + begin), std::min<size_t>(p - begin, 40));
+            if (p - begin > 40) digits += "...";
+            fail("the number " + digits + " does not fit into 32 bits (the largest is 2147483647)");
+        }
+        return static_cast<int32_t>(v);
+    }
+
+    void append(const char* cmd, size_t len, int32_t value) {
+        if (total_ >= Sound::commandLimit) tooManyCommands();
+        ++total_;
+        list_->set(static_cast<size_t>(*pos_), std::string_view(cmd, len), value);
+        ++*pos_;
+        if (static_cast<size_t>(*pos_) == list_->size()) list_->resize(list_->size() * 2);
+    }
+
+    // Appends the records [start, end) times - 1 more times. The whole cost is
+    // known up front, so an oversized repeat fails before taking any memory.
+    void repeat(int32_t start, int32_t end, int64_t times) {
+        if (times <= 1 || end <= start) return;
+        const int64_t part = end - start;
+        const int64_t extra = part * (times - 1);
+        if (extra > Sound::commandLimit - total_) tooManyCommands();
+        total_ += extra;
+        const int64_t last = end + extra;
+        size_t length = list_->size();
+        while (length <= static_cast<size_t>(last)) length *= 2;
+        list_->resize(length);
+        list_->reserveWritten(static_cast<size_t>(last));
+        for (int64_t copy = 1; copy < times; ++copy)
+            for (int32_t i = start; i < end; ++i) {
+                const CMDstruct record = (*list_)[i];
+                list_->set(static_cast<size_t>(*pos_), record.cmd, record.value);
+                ++*pos_;
+            }
+    }
+
+    [[noreturn]] void tooManyCommands() {
+        fail("the score holds more than " + std::to_string(Sound::commandLimit) + " commands");
+    }
+
+    [[noreturn]] void fail(const std::string& what) {
+        throw SoundError("File '" + fileName_ + "', line " + std::to_string(lineNumber_) + ": " +
+                         what);
+    }
+
+    Sound& sound_;
+    const std::string& fileName_;
+    std::string currentName_;
+    CommandList* list_ = nullptr;
+    int32_t* pos_ = nullptr;
+    int32_t index_ = 0;
+    int64_t total_ = 0;
+    int64_t lineNumber_ = 0;
+    std::vector<int32_t> loopStart_ = std::vector<int32_t>(64);
+    std::vector<int32_t> loopEnd_ = std::vector<int32_t>(64);
+};
+
+} // namespace
+
+void Sound::beginLoad() {
+    channelCount = 0;
+    channelPos.clear();
+    channelIndex.clear();
+    channels.assign(initialChannels, CommandList());
+}
+
+int32_t Sound::load(const std::string& fileName) {
+    const std::filesystem::path path = pathFromUtf8(fileName);
+    std::error_code ec;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
+    if (!in.is_open()) throw SoundError("Cannot open or create file '" + fileName + "'");
+
+    beginLoad();
+    Loader loader(*this, fileName);
+    LineReader reader(in);
+    std::string_view line;
+    while (reader.next(line))
+        if (!line.empty()) loader.line(line, reader.number());
+    if (reader.failed()) throw SoundError("Cannot read file '" + fileName + "'");
+    in.close();
+    finishLoad();
+    return 0;
+}

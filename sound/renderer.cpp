@@ -1,0 +1,249 @@
+// The PSG renderer. Each channel is a unipolar pulse voice whose phase runs from
+// the buffer's first sample. Instead of stepping sample by sample, a channel's
+// list is first folded into events (one per note or rest, carrying the combined
+// effect of the control commands before it), and each sounding note adds its
+// high phases as runs of bytes. The cost follows the notes and pulse edges, not
+// the number of samples.
+#include "sound.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+enum class Kind : uint8_t { Note, Rest, Control, Unknown };
+enum Control : uint8_t { Tempo, Octave, Volume, Gate, Down, Up, OpenParen, CloseParen, Length };
+
+struct Code {
+    Kind kind;
+    uint8_t arg; // semitone for notes, the control for controls
+};
+
+// The fixed table of command texts, compared byte for byte.
+Code commandCode(const std::string& cmd) {
+    if (cmd.size() == 1) {
+        switch (cmd[0]) {
+        case 'C': return {Kind::Note, 0};
+        case 'D': return {Kind::Note, 2};
+        case 'E': return {Kind::Note, 4};
+        case 'F': return {Kind::Note, 5};
+        case 'G': return {Kind::Note, 7};
+        case 'A': return {Kind::Note, 9};
+        case 'B': return {Kind::Note, 11};
+        case 'R': return {Kind::Rest, 0};
+        case 'T': return {Kind::Control, Tempo};
+        case 'O': return {Kind::Control, Octave};
+        case 'V': return {Kind::Control, Volume};
+        case 'Q': return {Kind::Control, Gate};
+        case '<': return {Kind::Control, Down};
+        case '>': return {Kind::Control, Up};
+        case '(': return {Kind::Control, OpenParen};
+        case ')': return {Kind::Control, CloseParen};
+        case 'L': return {Kind::Control, Length};
+        default: return {Kind::Unknown, 0};
+        }
+    }
+    if (cmd.size() == 2 && (cmd[1] == '+' || cmd[1] == '-')) {
+        static constexpr int8_t natural[7] = {9, 11, 0, 2, 4, 5, 7}; // A..G
+        const char letter = cmd[0];
+        if (letter < 'A' || letter > 'G') return {Kind::Unknown, 0};
+        const int semitone = (natural[letter - 'A'] + (cmd[1] == '+' ? 1 : 11)) % 12;
+        return {Kind::Note, static_cast<uint8_t>(semitone)};
+    }
+    return {Kind::Unknown, 0};
+}
+
+struct Voice {
+    int32_t whole = 32000;
+    int32_t octave = 3;
+    int32_t volume = 50;
+    int32_t gate = 6;
+    int32_t length = 4;
+    int32_t semitone = 0;
+};
+
+// The combined effect of a run of control commands: the last setting of each
+// field wins, and relative octave steps add up behind the last "O".
+struct Effect {
+    enum : uint32_t { HasWhole = 1, HasOctave = 2, HasDelta = 4, HasVolume = 8, HasGate = 16,
+                      HasLength = 32 };
+    uint32_t flags = 0;
+    int32_t whole = 0, octave = 0, volume = 0, gate = 0, length = 0;
+    uint32_t delta = 0; // octave steps, wrapping like the 32-bit octave itself
+
+    void add(uint8_t control, int32_t value) {
+        switch (control) {
+        case Tempo:
+            if (value != 0) whole = 3'500'000 / value, flags |= HasWhole;
+            break;
+        case Octave: octave = value, delta = 0, flags = (flags | HasOctave) & ~HasDelta; break;
+        case Volume: volume = value, flags |= HasVolume; break;
+        case Gate: gate = value, flags |= HasGate; break;
+        case Length:
+            if (value != 0) length = value, flags |= HasLength;
+            break;
+        case Down: delta -= 1, flags |= HasDelta; break;
+        case Up: delta += 1, flags |= HasDelta; break;
+        default: break;
+        }
+    }
+};
+
+// Events are packed into 32-bit words: a header (kind, semitone, which effect
+// fields follow), the read position after the event, the note's value, then the
+// effect's fields. Most notes carry no effect and take three words.
+enum EventKind : uint32_t { NoteEvent = 0, RestEvent = 1, RewindEvent = 2 };
+
+struct Program {
+    std::vector<int32_t> words;
+};
+
+void emit(Program& program, EventKind kind, uint32_t semitone, int32_t positionAfter,
+          int32_t value, const Effect& effect) {
+    auto& w = program.words;
+    w.push_back(static_cast<int32_t>(kind | (semitone << 2) | (effect.flags << 8)));
+    w.push_back(positionAfter);
+    if (kind != RewindEvent) w.push_back(value);
+    if (effect.flags & Effect::HasWhole) w.push_back(effect.whole);
+    if (effect.flags & Effect::HasOctave) w.push_back(effect.octave);
+    if (effect.flags & Effect::HasDelta) w.push_back(static_cast<int32_t>(effect.delta));
+    if (effect.flags & Effect::HasVolume) w.push_back(effect.volume);
+    if (effect.flags & Effect::HasGate) w.push_back(effect.gate);
+    if (effect.flags & Effect::HasLength) w.push_back(effect.length);
+}
+
+// Folds the list from `from` up to the first text outside the command table (or
+// the list's end), where the channel rewinds.
+Program compile(const CommandList& list, int32_t from) {
+    Program program;
+    Effect effect;
+    const int64_t size = static_cast<int64_t>(list.size());
+    if (from < 0 || from >= size) {
+        emit(program, RewindEvent, 0, from, 0, effect);
+        return program;
+    }
+    for (int64_t j = from;; ++j) {
+        if (j == size) {
+            // The end record leaves the read position where it is.
+            emit(program, RewindEvent, 0, static_cast<int32_t>(size), 0, effect);
+            return program;
+        }
+        const CMDstruct& record = list[j];
+        const Code code = commandCode(record.cmd);
+        switch (code.kind) {
+        case Kind::Control: effect.add(code.arg, record.value); break;
+        case Kind::Unknown:
+            emit(program, RewindEvent, 0, static_cast<int32_t>(j + 1), 0, effect);
+            return program;
+        case Kind::Note:
+        case Kind::Rest:
+            emit(program, code.kind == Kind::Note ? NoteEvent : RestEvent, code.arg,
+                 static_cast<int32_t>(j + 1), record.value, effect);
+            effect = Effect();
+            break;
+        }
+    }
+}
+
+// Samples in a note: the whole-note length over the divisor, each dot adding
+// half of the one before, never less than one sample.
+int64_t noteDuration(int32_t whole, int32_t value, int32_t defaultLength) {
+    const int32_t written = value >> 8;
+    const int64_t divisor = written > 0 ? written : defaultLength;
+    const int dots = std::min(value & 0xFF, 24);
+    const int64_t denominator = divisor * (int64_t{1} << dots);
+    int64_t n = denominator == 0
+                    ? 0
+                    : int64_t{whole} * ((int64_t{1} << (dots + 1)) - 1) / denominator;
+    return std::max<int64_t>(n, 1);
+}
+
+void addPulse(uint8_t* buffer, int64_t from, int64_t to, int64_t period, uint8_t level) {
+    const int64_t high = period / 3;
+    for (int64_t start = from - from % period; start < to; start += period) {
+        const int64_t lo = std::max(start, from);
+        const int64_t hi = std::min(start + high, to);
+        for (int64_t i = lo; i < hi; ++i) buffer[i] = static_cast<uint8_t>(buffer[i] + level);
+    }
+}
+
+
+} // namespace
+
+
+int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
+    if (buffer.empty()) return 0;
+    std::memset(buffer.data(), 0, buffer.size());
+    for (const auto& [name, index] : channelIndex) {
+        auto pos = channelPos.find(name);
+        if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
+            continue;
+        renderChannel(buffer, sampleRate, index, pos->second);
+    }
+    return 0;
+}
+
+void Sound::renderChannel(std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
+                          int32_t& position) {
+    const CommandList& list = channels[index];
+    const Program loop = compile(list, 0);
+    const Program head = position == 0 ? Program() : compile(list, position);
+    const Program* program = position == 0 ? &loop : &head;
+
+    const int64_t end = static_cast<int64_t>(buffer.size());
+    Voice voice;
+    int64_t sample = 0;
+    bool rewound = false;
+    bool metSound = false;
+    size_t w = 0;
+
+    for (;;) {
+        const int32_t* word = program->words.data() + w;
+        const uint32_t header = static_cast<uint32_t>(word[0]);
+        const auto kind = static_cast<EventKind>(header & 3);
+        const uint32_t flags = header >> 8;
+        const int32_t positionAfter = word[1];
+        const int32_t* field = word + (kind == RewindEvent ? 2 : 3);
+        if (flags & Effect::HasWhole) voice.whole = *field++;
+        if (flags & Effect::HasOctave) voice.octave = *field++;
+        if (flags & Effect::HasDelta)
+            voice.octave = static_cast<int32_t>(static_cast<uint32_t>(voice.octave) +
+                                                static_cast<uint32_t>(*field++));
+        if (flags & Effect::HasVolume) voice.volume = *field++;
+        if (flags & Effect::HasGate) voice.gate = *field++;
+        if (flags & Effect::HasLength) voice.length = *field++;
+        w = static_cast<size_t>(field - program->words.data());
+
+        if (kind == RewindEvent) {
+            position = positionAfter;
+            // A list that holds nothing to play would rewind forever without a
+            // sample passing: the channel stops here instead.
+            if (rewound && !metSound) return;
+            rewound = true;
+            metSound = false;
+            position = 0;
+            program = &loop;
+            w = 0;
+            continue;
+        }
+
+        metSound = true;
+        position = positionAfter;
+        const int32_t value = word[2];
+        const int64_t n = noteDuration(voice.whole, value, voice.length);
+        if (kind == NoteEvent) {
+            voice.semitone = static_cast<int32_t>((header >> 2) & 15);
+            const int64_t g = n * voice.gate / 8;
+            const auto level = static_cast<uint8_t>(voice.volume & 0xFF);
+            if (g > 0 && level != 0 && voice.octave >= 0 && voice.octave <= 8 && sampleRate > 0) {
+                const auto period = static_cast<int64_t>(
+                    static_cast<double>(sampleRate) / noteFreq[voice.octave][voice.semitone]);
+                if (period >= 3)
+                    addPulse(buffer.data(), sample, std::min(sample + std::min(g, n), end), period,
+                             level);
+            }
+        }
+        sample += n;
+        if (sample >= end) return;
+    }
+}

@@ -1,0 +1,141 @@
+#include "render_options.h"
+
+#include <filesystem>
+
+namespace {
+
+std::optional<int64_t> parseRate(const std::string& text) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    if (v < 1 || v > 2147483647) return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+std::optional<int64_t> samplesFor(const std::string& seconds, int32_t rate) {
+    // Exact decimal arithmetic: 0.29 s at 100 Hz is 29 samples, where doubles
+    // would give 28.
+    const size_t point = seconds.find('.');
+    const std::string whole = seconds.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : seconds.substr(point + 1);
+    if (whole.empty() && fraction.empty()) return std::nullopt;
+    int64_t samples = 0;
+    for (char c : whole) {
+        if (c < '0' || c > '9') return std::nullopt;
+        samples = samples * 10 + (c - '0');
+        if (samples > maxRenderSamples) return std::nullopt;
+    }
+    samples *= rate;
+    // floor(0.fraction * rate): the carry out of a right-to-left multiplication.
+    uint64_t carry = 0;
+    for (auto c = fraction.rbegin(); c != fraction.rend(); ++c) {
+        if (*c < '0' || *c > '9') return std::nullopt;
+        carry = (static_cast<uint64_t>(*c - '0') * static_cast<uint64_t>(rate) + carry) / 10;
+    }
+    samples += static_cast<int64_t>(carry);
+    if (samples > maxRenderSamples) return std::nullopt;
+    return samples;
+}
+
+std::string defaultOutputName(const std::string& input) {
+    std::filesystem::path path(input);
+    path.replace_extension(".wav");
+    return path.string();
+}
+
+std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
+                                                std::string& error) {
+    RenderOptions options;
+    std::vector<std::string> positional;
+    std::optional<std::string> seconds;
+    bool optionsEnded = false;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (optionsEnded || arg == "-" || arg.rfind("--", 0) != 0) {
+            if (!optionsEnded && arg.size() > 1 && arg[0] == '-' && arg != "-") {
+                error = "unknown option '" + arg + "'";
+                return std::nullopt;
+            }
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg, value;
+        bool hasValue = false;
+        if (auto eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "--version" || name == "--dump") {
+            if (hasValue) {
+                error = "option '" + name + "' takes no value";
+                return std::nullopt;
+            }
+            (name == "--help" ? options.help : name == "--version" ? options.version
+                                                                   : options.dump) = true;
+            continue;
+        }
+        if (name != "--seconds" && name != "--rate") {
+            error = "unknown option '" + name + "'";
+            return std::nullopt;
+        }
+        if (!hasValue) {
+            if (i + 1 == args.size()) {
+                error = "option '" + name + "' needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        if (name == "--seconds") {
+            seconds = value;
+        } else {
+            auto rate = parseRate(value);
+            if (!rate) {
+                error = "--rate needs a whole number of samples per second from 1 to 2147483647, "
+                        "not '" + value + "'";
+                return std::nullopt;
+            }
+            options.rate = static_cast<int32_t>(*rate);
+        }
+    }
+    if (options.help || options.version) return options;
+
+    if (positional.empty()) {
+        error = "no input file given";
+        return std::nullopt;
+    }
+    if (positional.size() > 2) {
+        error = "too many arguments";
+        return std::nullopt;
+    }
+    if (options.dump && positional.size() == 2) {
+        error = "--dump prints to standard output and takes no OUTPUT";
+        return std::nullopt;
+    }
+    options.input = positional[0];
+    options.output = positional.size() == 2 ? positional[1] : defaultOutputName(options.input);
+    if (options.output.empty()) {
+        error = "the output file name is empty";
+        return std::nullopt;
+    }
+
+    const std::string secondsText = seconds.value_or("60");
+    auto samples = samplesFor(secondsText, options.rate);
+    if (!samples) {
+        error = "--seconds needs a non-negative decimal number giving at most " +
+                std::to_string(maxRenderSamples) + " samples, not '" + secondsText + "'";
+        return std::nullopt;
+    }
+    options.samples = *samples;
+    return options;
+}

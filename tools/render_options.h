@@ -1,0 +1,33 @@
+// Command line of marrowtone-render.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RenderOptions {
+    std::string input;
+    std::string output; // "-" for raw bytes on standard output
+    int64_t samples = 661'500;
+    int32_t rate = 11025;
+    bool dump = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The largest buffer the tool renders: big enough for an hour at 48 kHz,
+// small enough not to take the machine's memory.
+constexpr int64_t maxRenderSamples = int64_t{1} << 28;
+
+// Parses the arguments (without the program name). On a usage error returns
+// nothing and sets `error` to a one-line description.
+std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
+                                                std::string& error);
+
+// floor(seconds * rate) computed exactly from the decimal text of `seconds`;
+// nothing for text that is not a plain non-negative decimal number.
+std::optional<int64_t> samplesFor(const std::string& seconds, int32_t rate);
+
+// INPUT with its extension replaced by ".wav".
+std::string defaultOutputName(const std::string& input);
