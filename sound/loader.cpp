@@ -215,7 +215,19 @@ private:
         list_ = &sound_.channels[index_];
     }
 
-    int32_t number(const uint8_t* s, size_t n, size_t& p) {
+    inline int32_t number(const uint8_t* s, size_t n, size_t& p) {
+        // The common case: a short number, well inside 32 bits.
+        uint32_t v = static_cast<uint32_t>(s[p] - '0');
+        size_t q = p + 1;
+        for (; q < n && q < p + 9 && isDigit(s[q]); ++q) v = v * 10 + (s[q] - '0');
+        if (q == n || !isDigit(s[q])) {
+            p = q;
+            return static_cast<int32_t>(v);
+        }
+        return longNumber(s, n, p);
+    }
+
+    int32_t longNumber(const uint8_t* s, size_t n, size_t& p) {
         const size_t begin = p;
         uint64_t v = 0;
         bool tooLarge = false;
@@ -252,13 +264,9 @@ private:
         size_t length = list_->size();
         while (length <= static_cast<size_t>(last)) length *= 2;
         list_->resize(length);
-        list_->reserveWritten(static_cast<size_t>(last));
-        for (int64_t copy = 1; copy < times; ++copy)
-            for (int32_t i = start; i < end; ++i) {
-                const CMDstruct record = (*list_)[i];
-                list_->set(static_cast<size_t>(*pos_), record.cmd, record.value);
-                ++*pos_;
-            }
+        list_->appendCopies(static_cast<size_t>(start), static_cast<size_t>(end),
+                            static_cast<size_t>(extra));
+        *pos_ = static_cast<int32_t>(last);
     }
 
     [[noreturn]] void tooManyCommands() {

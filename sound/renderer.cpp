@@ -20,7 +20,7 @@ struct Code {
 };
 
 // The fixed table of command texts, compared byte for byte.
-Code commandCode(const std::string& cmd) {
+Code commandCode(std::string_view cmd) {
     if (cmd.size() == 1) {
         switch (cmd[0]) {
         case 'C': return {Kind::Note, 0};
@@ -128,17 +128,17 @@ Program compile(const CommandList& list, int32_t from) {
             emit(program, RewindEvent, 0, static_cast<int32_t>(size), 0, effect);
             return program;
         }
-        const CMDstruct& record = list[j];
-        const Code code = commandCode(record.cmd);
+        const int32_t value = list.value(j);
+        const Code code = commandCode(list.text(j));
         switch (code.kind) {
-        case Kind::Control: effect.add(code.arg, record.value); break;
+        case Kind::Control: effect.add(code.arg, value); break;
         case Kind::Unknown:
             emit(program, RewindEvent, 0, static_cast<int32_t>(j + 1), 0, effect);
             return program;
         case Kind::Note:
         case Kind::Rest:
             emit(program, code.kind == Kind::Note ? NoteEvent : RestEvent, code.arg,
-                 static_cast<int32_t>(j + 1), record.value, effect);
+                 static_cast<int32_t>(j + 1), value, effect);
             effect = Effect();
             break;
         }

@@ -1,5 +1,7 @@
 #include "sound.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <string>
 
@@ -12,21 +14,128 @@ namespace {
 
 } // namespace
 
+size_t CommandList::blockOf(size_t i) {
+    return static_cast<size_t>(std::bit_width(i / kFirstBlock + 1)) - 1;
+}
+
+// Retained blocks by size class; bounded so that one huge score does not stay
+// resident after it is gone.
+struct CommandList::BlockCache {
+    static constexpr size_t limitBytes = size_t{64} << 20;
+    std::vector<std::unique_ptr<Slot[]>> free[48];
+    size_t bytes = 0;
+};
+
+CommandList::BlockCache& CommandList::blockCache() {
+    static thread_local BlockCache cache;
+    return cache;
+}
+
+std::unique_ptr<CommandList::Slot[]> CommandList::takeBlock(size_t k) {
+    auto& cache = blockCache();
+    if (k < std::size(cache.free) && !cache.free[k].empty()) {
+        auto block = std::move(cache.free[k].back());
+        cache.free[k].pop_back();
+        cache.bytes -= (kFirstBlock << k) * sizeof(Slot);
+        return block;
+    }
+    // Left uninitialised: a new block's pages are touched only as records arrive.
+    return std::make_unique_for_overwrite<Slot[]>(kFirstBlock << k);
+}
+
+void CommandList::giveBlock(size_t k, std::unique_ptr<Slot[]> block) {
+    auto& cache = blockCache();
+    const size_t bytes = (kFirstBlock << k) * sizeof(Slot);
+    if (k >= std::size(cache.free) || cache.bytes + bytes > cache.limitBytes) return;
+    cache.bytes += bytes;
+    cache.free[k].push_back(std::move(block));
+}
+
+CommandList::~CommandList() { dropFrom(0); }
+
+void CommandList::swap(CommandList& other) noexcept {
+    std::swap(blocks_, other.blocks_);
+    std::swap(longTexts_, other.longTexts_);
+    std::swap(next_, other.next_);
+    std::swap(end_, other.end_);
+    std::swap(written_, other.written_);
+    std::swap(length_, other.length_);
+}
+
+CommandList::CommandList(const CommandList& other) : length_(other.length_) {
+    for (size_t i = 0; i < other.written_; ++i) pushSlot(other.slot(i));
+    longTexts_ = other.longTexts_;
+}
+
+CommandList& CommandList::operator=(const CommandList& other) {
+    if (this != &other) *this = CommandList(other);
+    return *this;
+}
+
+void CommandList::pushSlot(const Slot& s) {
+    if (next_ == end_) {
+        const size_t size = kFirstBlock << blocks_.size();
+        blocks_.push_back(takeBlock(blocks_.size()));
+        next_ = blocks_.back().get();
+        end_ = next_ + size;
+    }
+    *next_++ = s;
+    ++written_;
+}
+
+void CommandList::dropFrom(size_t written) {
+    if (written >= written_ && (written > 0 || blocks_.empty())) return;
+    std::erase_if(longTexts_, [written](const auto& entry) { return entry.first >= written; });
+    written_ = written;
+    const size_t keep = written == 0 ? 0 : blockOf(written - 1) + 1;
+    while (blocks_.size() > keep) {
+        giveBlock(blocks_.size() - 1, std::move(blocks_.back()));
+        blocks_.pop_back();
+    }
+    if (keep == 0) {
+        next_ = end_ = nullptr;
+    } else {
+        next_ = blocks_.back().get() + (written - blockStart(keep - 1));
+        end_ = blocks_.back().get() + (kFirstBlock << (keep - 1));
+    }
+}
+
 void CommandList::resize(size_t length) {
     length_ = length;
-    if (items_.size() > length) items_.resize(length);
+    dropFrom(length);
 }
 
-void CommandList::set(size_t i, std::string_view cmd, int32_t value) {
+std::string_view CommandList::text(size_t i) const {
+    if (i >= written_) return {};
+    const Slot& s = slot(i);
+    if (s.size == kLong) return longTexts_.at(i);
+    return std::string_view(s.text, s.size);
+}
+
+void CommandList::setSlow(size_t i, std::string_view cmd, int32_t value) {
     if (i >= length_) throw std::out_of_range("command record outside its list");
-    if (i >= items_.size()) items_.resize(i + 1);
-    items_[i].cmd.assign(cmd);
-    items_[i].value = value;
+    while (written_ <= i) pushSlot(Slot{0, 0, {}});
+    Slot& s = slot(i);
+    s.value = value;
+    if (cmd.size() <= sizeof s.text) {
+        s.size = static_cast<uint8_t>(cmd.size());
+        std::copy(cmd.begin(), cmd.end(), s.text);
+        longTexts_.erase(i);
+    } else {
+        s.size = kLong;
+        longTexts_[i] = std::string(cmd);
+    }
 }
 
-const CMDstruct& CommandList::defaultRecord() {
-    static const CMDstruct record;
-    return record;
+void CommandList::appendCopies(size_t from, size_t to, size_t count) {
+    const size_t start = written_;
+    if (start + count > length_) throw std::out_of_range("command records outside their list");
+    const size_t part = to - from;
+    for (size_t k = 0; k < count; ++k) {
+        const size_t source = from + k % part;
+        pushSlot(slot(source));
+        if (slot(start + k).size == kLong) longTexts_[start + k] = longTexts_.at(source);
+    }
 }
 
 Sound::Sound() {

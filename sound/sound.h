@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // One command of a channel. `cmd` is always upper case; `value` packs
@@ -23,12 +25,22 @@ struct CMDstruct {
 
 // A channel's command list. Its length follows the growth rule of the score
 // (1024 records, doubling as it fills, trimmed after loading), but records that
-// were never written are not stored: they read as default records. That keeps a
-// score with many channels from costing 1024 records of memory per channel.
+// were never written are not stored: they read as default records. Records are
+// kept in eight bytes each, in blocks that double in size and never move, so
+// appending costs no copying and the largest score stays small; the rare text
+// longer than three bytes (never one the loader makes) is kept aside.
 class CommandList {
 public:
     CommandList() = default;
     explicit CommandList(size_t length) : length_(length) {}
+    CommandList(const CommandList& other);
+    CommandList& operator=(const CommandList& other);
+    CommandList(CommandList&& other) noexcept { swap(other); }
+    CommandList& operator=(CommandList&& other) noexcept {
+        CommandList(std::move(other)).swap(*this);
+        return *this;
+    }
+    ~CommandList();
 
     size_t size() const { return length_; }
     bool empty() const { return length_ == 0; }
@@ -36,23 +48,62 @@ public:
     // Sets the length; records past it are dropped, new ones read as default.
     void resize(size_t length);
 
-    const CMDstruct& operator[](size_t i) const {
-        return i < items_.size() ? items_[i] : defaultRecord();
-    }
+    // A copy of record i (i below the length).
+    CMDstruct operator[](size_t i) const { return {std::string(text(i)), value(i)}; }
+    std::string_view text(size_t i) const;
+    int32_t value(size_t i) const { return i < written_ ? slot(i).value : 0; }
 
     // Writes record i, which must lie inside the length.
-    void set(size_t i, std::string_view cmd, int32_t value);
+    void set(size_t i, std::string_view cmd, int32_t value) {
+        if (i == written_ && i < length_ && cmd.size() <= sizeof(Slot::text) && next_ != end_) {
+            // The loader's case: the next record, with a short text, in a block
+            // that has room.
+            Slot s{value, static_cast<uint8_t>(cmd.size()), {}};
+            for (size_t k = 0; k < cmd.size(); ++k) s.text[k] = cmd[k];
+            *next_++ = s; // one store of the whole record
+            ++written_;
+            return;
+        }
+        setSlow(i, cmd, value);
+    }
 
-    // The stored prefix: every record up to the last one written.
-    std::span<const CMDstruct> written() const { return items_; }
-
-    // Makes room for records up to (not including) index `end` in one step.
-    void reserveWritten(size_t end) { items_.reserve(end); }
+    // Appends copies of the written records [from, to) until `count` more
+    // records have been written after the last written one.
+    void appendCopies(size_t from, size_t to, size_t count);
 
 private:
-    static const CMDstruct& defaultRecord();
+    static constexpr uint8_t kLong = 0xFF;
+    static constexpr size_t kFirstBlock = 64;
+    struct Slot {
+        int32_t value;
+        uint8_t size;
+        char text[3];
+    };
 
-    std::vector<CMDstruct> items_;
+    // Block k holds kFirstBlock << k slots and starts at kFirstBlock * (2^k - 1).
+    static size_t blockOf(size_t i);
+    static size_t blockStart(size_t k) { return kFirstBlock * ((size_t{1} << k) - 1); }
+    const Slot& slot(size_t i) const {
+        const size_t k = blockOf(i);
+        return blocks_[k][i - blockStart(k)];
+    }
+    Slot& slot(size_t i) { return const_cast<Slot&>(std::as_const(*this).slot(i)); }
+    void setSlow(size_t i, std::string_view cmd, int32_t value);
+    void swap(CommandList& other) noexcept;
+    // Blocks come from, and go back to, a small per-thread cache: loading one
+    // score after another then reuses memory instead of faulting in new pages.
+    struct BlockCache;
+    static BlockCache& blockCache();
+    static std::unique_ptr<Slot[]> takeBlock(size_t k);
+    static void giveBlock(size_t k, std::unique_ptr<Slot[]> block);
+    void pushSlot(const Slot& s);
+    void dropFrom(size_t written);
+
+    std::vector<std::unique_ptr<Slot[]>> blocks_;
+    std::unordered_map<size_t, std::string> longTexts_;
+    Slot* next_ = nullptr; // where the next record goes, within the last block
+    Slot* end_ = nullptr;  // the last block's end
+    size_t written_ = 0;
     size_t length_ = 0;
 };
 
