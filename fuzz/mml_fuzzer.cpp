@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const SoundError&) {
         return 0;
     }
-    // A few seconds of sound at the player's rate, and a little at another
+    // A second of sound at the player's rate, and a little at another
     // rate so that pitch arithmetic sees other periods too.
-    std::vector<uint8_t> buffer(3 * 11025);
+    std::vector<uint8_t> buffer(11025);
     sound.render(buffer, 11025);
     Sound again = sound;
     again.render(std::span(buffer).first(4000), 48000);
