@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds the window framework, the controls and their suites as Windows programs and runs
+# the suites under Wine on a private virtual X display.
+#
+#   scripts/windows-tests.sh [--build-only]
+#
+# The real target is 32-bit x86 (build-windows). A kernel without 32-bit support cannot
+# start 32-bit Wine; there the same sources are also built for 64-bit Windows
+# (build-windows64) and those programs run under wine64 instead, so the suites still run
+# against Wine's user32 and comctl32.
+#
+# Everything started here (Xvfb, wineserver) is stopped on exit, and the temporary Wine
+# prefix is removed. Needs no standard input.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+BUILD_ONLY=0
+[[ ${1:-} == --build-only ]] && BUILD_ONLY=1
+
+log() { printf 'windows-tests: %s\n' "$*" >&2; }
+
+build() { # dir toolchain
+    cmake -S "$ROOT" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$2" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWTONE_WINDOWS_ONLY=ON >/dev/null
+    cmake --build "$1" -j "$JOBS"
+}
+
+build build-windows mingw-i686.cmake
+
+# Can this machine start 32-bit Wine at all?
+can_run_32bit() {
+    [[ -x /usr/lib/wine/wine ]] || command -v wine >/dev/null || return 1
+    local probe
+    probe=$(mktemp -d)
+    # The loader itself is a 32-bit program: if it cannot even print its version, the
+    # kernel refuses 32-bit executables.
+    if (cd "$probe" && timeout 30 wine --version) >/dev/null 2>&1; then
+        rm -rf "$probe"
+        return 0
+    fi
+    rm -rf "$probe"
+    return 1
+}
+
+if can_run_32bit; then
+    RUN_DIR=build-windows
+    WINE_CMD=wine
+else
+    if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [[ ! -x /usr/lib/wine/wine64 ]]; then
+        log "this kernel cannot run 32-bit programs and there is no 64-bit MinGW/wine64 to fall back on"
+        exit 1
+    fi
+    log "this kernel cannot run 32-bit programs: running the 64-bit Windows build under wine64"
+    build build-windows64 mingw-x86_64.cmake
+    RUN_DIR=build-windows64
+    WINE_CMD=/usr/lib/wine/wine64
+    export WINELOADER=/usr/lib/wine/wine64
+fi
+
+((BUILD_ONLY)) && exit 0
+
+WORK=$(mktemp -d /tmp/marrowtone-wine.XXXXXX)
+XVFB_PID=
+cleanup() {
+    local status=$?
+    if [[ -n ${WINEPREFIX:-} ]]; then
+        WINEPREFIX=$WINEPREFIX timeout 30 wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$WINEPREFIX timeout 30 wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [[ -n $XVFB_PID ]]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
+    rm -rf "$WORK"
+    exit "$status"
+}
+trap cleanup EXIT INT TERM
+
+# A display of our own: Xvfb picks a free number and writes it into the pipe.
+mkfifo "$WORK/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
+    >"$WORK/xvfb.log" 2>&1 </dev/null &
+XVFB_PID=$!
+DISPLAY_NUMBER=
+read -r -t 30 DISPLAY_NUMBER <"$WORK/display" || true
+if [[ -z $DISPLAY_NUMBER ]]; then
+    cat "$WORK/xvfb.log" >&2
+    log "Xvfb did not start"
+    exit 1
+fi
+export DISPLAY=":$DISPLAY_NUMBER"
+
+export WINEPREFIX="$WORK/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+log "initialising a fresh Wine prefix on display $DISPLAY"
+timeout 300 "$WINE_CMD" wineboot -i </dev/null >"$WORK/wineboot.log" 2>&1 || {
+    cat "$WORK/wineboot.log" >&2
+    log "wineboot failed"
+    exit 1
+}
+# One wineserver for the whole run instead of one per test program.
+wineserver -p >/dev/null 2>&1 </dev/null || true
+
+cd "$RUN_DIR"
+ctest --output-on-failure --no-tests=error -j "$JOBS" </dev/null
