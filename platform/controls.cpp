@@ -31,12 +31,13 @@ template <typename State> void destroyState(HWND hwnd) {
 int rectWidth(const RECT& r) { return r.right - r.left; }
 int rectHeight(const RECT& r) { return r.bottom - r.top; }
 
-// Height of the window's frame: what it adds to its client height.
+// Height of the window's frame: what it adds to its client height. Asked of the window
+// itself, since a window smaller than its frame shows no client area to measure.
 int frameHeight(HWND hwnd) {
-    RECT w, c;
-    GetWindowRect(hwnd, &w);
-    GetClientRect(hwnd, &c);
-    return rectHeight(w) - rectHeight(c);
+    constexpr LONG kProbe = 10000;
+    RECT r{0, 0, kProbe, kProbe};
+    SendMessageW(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
+    return std::max<LONG>(0, kProbe - rectHeight(r));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -702,6 +703,20 @@ LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         for (size_t i = 0; i < r->bands.size(); i++)
             if (r->bands[i].info.wID == wParam) return static_cast<LRESULT>(i);
         return -1;
+    case WM_NCCALCSIZE: {
+        // The rebar draws its own frame: a border becomes a thin edge, and there is never
+        // a caption, whatever the styles say.
+        RECT* rc = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                          : reinterpret_cast<RECT*>(lParam);
+        if (rc && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_BORDER)) {
+            int edge = GetSystemMetrics(SM_CXEDGE);
+            rc->left = std::min(rc->left + edge, rc->right);
+            rc->right = std::max(rc->right - edge, rc->left);
+            rc->top = std::min(rc->top + edge, rc->bottom);
+            rc->bottom = std::max(rc->bottom - edge, rc->top);
+        }
+        return 0;
+    }
     case WM_WINDOWPOSCHANGING: {
         // Unless told otherwise the rebar is as high as its bands, whatever it is asked to be.
         auto* wp = reinterpret_cast<WINDOWPOS*>(lParam);
