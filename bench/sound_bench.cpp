@@ -61,7 +61,8 @@ std::string eightChannelScore() {
 // One channel plays; the others rest through the whole buffer.
 std::string mostlyRestingScore(int channels) {
     std::string text = "P t120 o4 l16 [cdefgab>c<]8\n";
-    for (int ch = 1; ch < channels; ++ch) text += "R" + std::to_string(ch) + " r1\n";
+    for (int ch = 1; ch < channels; ++ch)
+        text += "R" + std::to_string(ch) + " r1\n";
     return text;
 }
 
@@ -71,14 +72,15 @@ const std::string& largeScoreFile() {
         const std::string p = tempPath("large.mml");
         std::ofstream out(p, std::ios::binary);
         std::mt19937 random(11);
-        const char* pieces[] = {"c4 ", "d8. ", "e+16 ", "f ", "g2 ", "r8 ", "a-4 ", "b32.. ",
-                                "o4 ", "v40 ", "q7 ", "l8 ", "> ", "< ", "t120 ", "(3 "};
+        const char* pieces[] = {"c4 ", "d8. ", "e+16 ", "f ",  "g2 ", "r8 ", "a-4 ",  "b32.. ",
+                                "o4 ", "v40 ", "q7 ",   "l8 ", "> ",  "< ",  "t120 ", "(3 "};
         std::string line;
         size_t written = 0;
         int n = 0;
         while (written < (48u << 20)) {
             line = "ch" + std::to_string(n++ % 16) + " ";
-            for (int i = 0; i < 40; ++i) line += pieces[random() % std::size(pieces)];
+            for (int i = 0; i < 40; ++i)
+                line += pieces[random() % std::size(pieces)];
             if (n % 10 == 0) line += "; a comment at the end of the line";
             line += "\n";
             out << line;

@@ -14,8 +14,10 @@ enum ByteClass : uint8_t { Other, Blank, Note, Param, Paren, Octave, Open, Close
 constexpr std::array<uint8_t, 256> makeClasses() {
     std::array<uint8_t, 256> t{};
     t[' '] = t['\t'] = Blank;
-    for (char c : std::string_view("abcdefgrABCDEFGR")) t[static_cast<uint8_t>(c)] = Note;
-    for (char c : std::string_view("tovqlTOVQL")) t[static_cast<uint8_t>(c)] = Param;
+    for (char c : std::string_view("abcdefgrABCDEFGR"))
+        t[static_cast<uint8_t>(c)] = Note;
+    for (char c : std::string_view("tovqlTOVQL"))
+        t[static_cast<uint8_t>(c)] = Param;
     t['('] = t[')'] = Paren;
     t['<'] = t['>'] = Octave;
     t['['] = Open;
@@ -25,9 +27,15 @@ constexpr std::array<uint8_t, 256> makeClasses() {
 }
 constexpr std::array<uint8_t, 256> byteClass = makeClasses();
 
-inline bool isBlank(uint8_t c) { return c == ' ' || c == '\t'; }
-inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
-inline bool isLineEnd(uint8_t c) { return c == '\n' || c == '\r' || c == 0xFF; }
+inline bool isBlank(uint8_t c) {
+    return c == ' ' || c == '\t';
+}
+inline bool isDigit(uint8_t c) {
+    return c >= '0' && c <= '9';
+}
+inline bool isLineEnd(uint8_t c) {
+    return c == '\n' || c == '\r' || c == 0xFF;
+}
 
 std::filesystem::path pathFromUtf8(const std::string& name) {
 #ifdef _WIN32
@@ -66,7 +74,8 @@ public:
             }
             const char* data = buffer_.data();
             size_t k = begin_;
-            while (k < end_ && !isLineEnd(static_cast<uint8_t>(data[k]))) ++k;
+            while (k < end_ && !isLineEnd(static_cast<uint8_t>(data[k])))
+                ++k;
             if (k == end_) {
                 carry_.append(data + begin_, end_ - begin_);
                 carrying = true;
@@ -120,15 +129,18 @@ public:
         const auto* s = reinterpret_cast<const uint8_t*>(text.data());
         const size_t n = text.size();
         size_t p = 0;
-        while (p < n && isBlank(s[p])) ++p;
+        while (p < n && isBlank(s[p]))
+            ++p;
         if (p == n || s[p] == ';') return;
         size_t nameBegin = p;
-        while (p < n && !isBlank(s[p])) ++p;
+        while (p < n && !isBlank(s[p]))
+            ++p;
         selectChannel(text.substr(nameBegin, p - nameBegin));
         int64_t depth = 0;
 
         for (;;) {
-            while (p < n && isBlank(s[p])) ++p;
+            while (p < n && isBlank(s[p]))
+                ++p;
             if (p == n) return;
             const uint8_t c = s[p];
             switch (byteClass[c]) {
@@ -144,7 +156,8 @@ public:
                     value = static_cast<int32_t>(static_cast<uint32_t>(number(s, n, p)) << 8);
                 if (p < n && s[p] == '.') {
                     size_t dots = 0;
-                    while (p < n && s[p] == '.') ++dots, ++p;
+                    while (p < n && s[p] == '.')
+                        ++dots, ++p;
                     value |= static_cast<int32_t>(dots & 0xFF);
                 }
                 append(cmd, len, value);
@@ -219,7 +232,8 @@ private:
         // The common case: a short number, well inside 32 bits.
         uint32_t v = static_cast<uint32_t>(s[p] - '0');
         size_t q = p + 1;
-        for (; q < n && q < p + 9 && isDigit(s[q]); ++q) v = v * 10 + (s[q] - '0');
+        for (; q < n && q < p + 9 && isDigit(s[q]); ++q)
+            v = v * 10 + (s[q] - '0');
         if (q == n || !isDigit(s[q])) {
             p = q;
             return static_cast<int32_t>(v);
@@ -237,7 +251,8 @@ private:
             tooLarge = v > 2147483647u;
         }
         if (tooLarge) {
-            std::string digits(reinterpret_cast<const char*>(s + begin), std::min<size_t>(p - begin, 40));
+            std::string digits(reinterpret_cast<const char*>(s + begin),
+                               std::min<size_t>(p - begin, 40));
             if (p - begin > 40) digits += "...";
             fail("the number " + digits + " does not fit into 32 bits (the largest is 2147483647)");
         }
@@ -262,7 +277,8 @@ private:
         total_ += extra;
         const int64_t last = end + extra;
         size_t length = list_->size();
-        while (length <= static_cast<size_t>(last)) length *= 2;
+        while (length <= static_cast<size_t>(last))
+            length *= 2;
         list_->resize(length);
         list_->appendCopies(static_cast<size_t>(start), static_cast<size_t>(end),
                             static_cast<size_t>(extra));

@@ -23,24 +23,42 @@ struct Code {
 Code commandCode(std::string_view cmd) {
     if (cmd.size() == 1) {
         switch (cmd[0]) {
-        case 'C': return {Kind::Note, 0};
-        case 'D': return {Kind::Note, 2};
-        case 'E': return {Kind::Note, 4};
-        case 'F': return {Kind::Note, 5};
-        case 'G': return {Kind::Note, 7};
-        case 'A': return {Kind::Note, 9};
-        case 'B': return {Kind::Note, 11};
-        case 'R': return {Kind::Rest, 0};
-        case 'T': return {Kind::Control, Tempo};
-        case 'O': return {Kind::Control, Octave};
-        case 'V': return {Kind::Control, Volume};
-        case 'Q': return {Kind::Control, Gate};
-        case '<': return {Kind::Control, Down};
-        case '>': return {Kind::Control, Up};
-        case '(': return {Kind::Control, OpenParen};
-        case ')': return {Kind::Control, CloseParen};
-        case 'L': return {Kind::Control, Length};
-        default: return {Kind::Unknown, 0};
+        case 'C':
+            return {Kind::Note, 0};
+        case 'D':
+            return {Kind::Note, 2};
+        case 'E':
+            return {Kind::Note, 4};
+        case 'F':
+            return {Kind::Note, 5};
+        case 'G':
+            return {Kind::Note, 7};
+        case 'A':
+            return {Kind::Note, 9};
+        case 'B':
+            return {Kind::Note, 11};
+        case 'R':
+            return {Kind::Rest, 0};
+        case 'T':
+            return {Kind::Control, Tempo};
+        case 'O':
+            return {Kind::Control, Octave};
+        case 'V':
+            return {Kind::Control, Volume};
+        case 'Q':
+            return {Kind::Control, Gate};
+        case '<':
+            return {Kind::Control, Down};
+        case '>':
+            return {Kind::Control, Up};
+        case '(':
+            return {Kind::Control, OpenParen};
+        case ')':
+            return {Kind::Control, CloseParen};
+        case 'L':
+            return {Kind::Control, Length};
+        default:
+            return {Kind::Unknown, 0};
         }
     }
     if (cmd.size() == 2 && (cmd[1] == '+' || cmd[1] == '-')) {
@@ -65,8 +83,14 @@ struct Voice {
 // The combined effect of a run of control commands: the last setting of each
 // field wins, and relative octave steps add up behind the last "O".
 struct Effect {
-    enum : uint32_t { HasWhole = 1, HasOctave = 2, HasDelta = 4, HasVolume = 8, HasGate = 16,
-                      HasLength = 32 };
+    enum : uint32_t {
+        HasWhole = 1,
+        HasOctave = 2,
+        HasDelta = 4,
+        HasVolume = 8,
+        HasGate = 16,
+        HasLength = 32
+    };
     uint32_t flags = 0;
     int32_t whole = 0, octave = 0, volume = 0, gate = 0, length = 0;
     uint32_t delta = 0; // octave steps, wrapping like the 32-bit octave itself
@@ -76,15 +100,26 @@ struct Effect {
         case Tempo:
             if (value != 0) whole = 3'500'000 / value, flags |= HasWhole;
             break;
-        case Octave: octave = value, delta = 0, flags = (flags | HasOctave) & ~HasDelta; break;
-        case Volume: volume = value, flags |= HasVolume; break;
-        case Gate: gate = value, flags |= HasGate; break;
+        case Octave:
+            octave = value, delta = 0, flags = (flags | HasOctave) & ~HasDelta;
+            break;
+        case Volume:
+            volume = value, flags |= HasVolume;
+            break;
+        case Gate:
+            gate = value, flags |= HasGate;
+            break;
         case Length:
             if (value != 0) length = value, flags |= HasLength;
             break;
-        case Down: delta -= 1, flags |= HasDelta; break;
-        case Up: delta += 1, flags |= HasDelta; break;
-        default: break;
+        case Down:
+            delta -= 1, flags |= HasDelta;
+            break;
+        case Up:
+            delta += 1, flags |= HasDelta;
+            break;
+        default:
+            break;
         }
     }
 };
@@ -98,8 +133,8 @@ struct Program {
     std::vector<int32_t> words;
 };
 
-void emit(Program& program, EventKind kind, uint32_t semitone, int32_t positionAfter,
-          int32_t value, const Effect& effect) {
+void emit(Program& program, EventKind kind, uint32_t semitone, int32_t positionAfter, int32_t value,
+          const Effect& effect) {
     auto& w = program.words;
     w.push_back(static_cast<int32_t>(kind | (semitone << 2) | (effect.flags << 8)));
     w.push_back(positionAfter);
@@ -131,7 +166,9 @@ Program compile(const CommandList& list, int32_t from) {
         const int32_t value = list.value(j);
         const Code code = commandCode(list.text(j));
         switch (code.kind) {
-        case Kind::Control: effect.add(code.arg, value); break;
+        case Kind::Control:
+            effect.add(code.arg, value);
+            break;
         case Kind::Unknown:
             emit(program, RewindEvent, 0, static_cast<int32_t>(j + 1), 0, effect);
             return program;
@@ -152,9 +189,8 @@ int64_t noteDuration(int32_t whole, int32_t value, int32_t defaultLength) {
     const int64_t divisor = written > 0 ? written : defaultLength;
     const int dots = std::min(value & 0xFF, 24);
     const int64_t denominator = divisor * (int64_t{1} << dots);
-    int64_t n = denominator == 0
-                    ? 0
-                    : int64_t{whole} * ((int64_t{1} << (dots + 1)) - 1) / denominator;
+    int64_t n =
+        denominator == 0 ? 0 : int64_t{whole} * ((int64_t{1} << (dots + 1)) - 1) / denominator;
     return std::max<int64_t>(n, 1);
 }
 
@@ -163,13 +199,12 @@ void addPulse(uint8_t* buffer, int64_t from, int64_t to, int64_t period, uint8_t
     for (int64_t start = from - from % period; start < to; start += period) {
         const int64_t lo = std::max(start, from);
         const int64_t hi = std::min(start + high, to);
-        for (int64_t i = lo; i < hi; ++i) buffer[i] = static_cast<uint8_t>(buffer[i] + level);
+        for (int64_t i = lo; i < hi; ++i)
+            buffer[i] = static_cast<uint8_t>(buffer[i] + level);
     }
 }
 
-
 } // namespace
-
 
 int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     if (buffer.empty()) return 0;
@@ -236,8 +271,8 @@ void Sound::renderChannel(std::span<uint8_t> buffer, int32_t sampleRate, int32_t
             const int64_t g = n * voice.gate / 8;
             const auto level = static_cast<uint8_t>(voice.volume & 0xFF);
             if (g > 0 && level != 0 && voice.octave >= 0 && voice.octave <= 8 && sampleRate > 0) {
-                const auto period = static_cast<int64_t>(
-                    static_cast<double>(sampleRate) / noteFreq[voice.octave][voice.semitone]);
+                const auto period = static_cast<int64_t>(static_cast<double>(sampleRate) /
+                                                         noteFreq[voice.octave][voice.semitone]);
                 if (period >= 3)
                     addPulse(buffer.data(), sample, std::min(sample + std::min(g, n), end), period,
                              level);

@@ -51,7 +51,9 @@ void CommandList::giveBlock(size_t k, std::unique_ptr<Slot[]> block) {
     cache.free[k].push_back(std::move(block));
 }
 
-CommandList::~CommandList() { dropFrom(0); }
+CommandList::~CommandList() {
+    dropFrom(0);
+}
 
 void CommandList::swap(CommandList& other) noexcept {
     std::swap(blocks_, other.blocks_);
@@ -63,7 +65,8 @@ void CommandList::swap(CommandList& other) noexcept {
 }
 
 CommandList::CommandList(const CommandList& other) : length_(other.length_) {
-    for (size_t i = 0; i < other.written_; ++i) pushSlot(other.slot(i));
+    for (size_t i = 0; i < other.written_; ++i)
+        pushSlot(other.slot(i));
     longTexts_ = other.longTexts_;
 }
 
@@ -114,7 +117,8 @@ std::string_view CommandList::text(size_t i) const {
 
 void CommandList::setSlow(size_t i, std::string_view cmd, int32_t value) {
     if (i >= length_) throw std::out_of_range("command record outside its list");
-    while (written_ <= i) pushSlot(Slot{0, 0, {}});
+    while (written_ <= i)
+        pushSlot(Slot{0, 0, {}});
     Slot& s = slot(i);
     s.value = value;
     if (cmd.size() <= sizeof s.text) {
@@ -171,12 +175,14 @@ void Sound::addCommand(const std::string& name, const std::string& cmd, int32_t 
 
 void Sound::finishLoad() {
     channels.resize(channelCount);
-    for (const auto& [name, index] : channelIndex) channels[index].resize(channelPos[name]);
+    for (const auto& [name, index] : channelIndex)
+        channels[index].resize(channelPos[name]);
     resetPositions();
 }
 
 void Sound::resetPositions() {
-    for (const auto& entry : channelIndex) channelPos[entry.first] = 0;
+    for (const auto& entry : channelIndex)
+        channelPos[entry.first] = 0;
 }
 
 int32_t Sound::resetChannel(const std::string& name) {

@@ -59,7 +59,8 @@ public:
             // The loader's case: the next record, with a short text, in a block
             // that has room.
             Slot s{value, static_cast<uint8_t>(cmd.size()), {}};
-            for (size_t k = 0; k < cmd.size(); ++k) s.text[k] = cmd[k];
+            for (size_t k = 0; k < cmd.size(); ++k)
+                s.text[k] = cmd[k];
             *next_++ = s; // one store of the whole record
             ++written_;
             return;

@@ -41,7 +41,8 @@ bool writeAll(std::FILE* out, const void* data, size_t size) {
 
 void dump(const Sound& sound, std::string& text) {
     std::vector<const std::string*> names(sound.channelIndex.size());
-    for (const auto& [name, index] : sound.channelIndex) names[index] = &name;
+    for (const auto& [name, index] : sound.channelIndex)
+        names[index] = &name;
     for (size_t i = 0; i < names.size(); ++i) {
         const CommandList& list = sound.channels[i];
         text += *names[i];

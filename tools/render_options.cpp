@@ -81,8 +81,9 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
                 error = "option '" + name + "' takes no value";
                 return std::nullopt;
             }
-            (name == "--help" ? options.help : name == "--version" ? options.version
-                                                                   : options.dump) = true;
+            (name == "--help"      ? options.help
+             : name == "--version" ? options.version
+                                   : options.dump) = true;
             continue;
         }
         if (name != "--seconds" && name != "--rate") {
@@ -102,7 +103,8 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             auto rate = parseRate(value);
             if (!rate) {
                 error = "--rate needs a whole number of samples per second from 1 to 2147483647, "
-                        "not '" + value + "'";
+                        "not '" +
+                        value + "'";
                 return std::nullopt;
             }
             options.rate = static_cast<int32_t>(*rate);

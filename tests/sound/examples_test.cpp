@@ -33,11 +33,14 @@ TEST(Examples, TheTourUsesEveryCommand) {
     s.load(std::string(MARROWTONE_EXAMPLES_DIR) + "/every-command.mml");
     std::string seen;
     for (const auto& list : s.channels)
-        for (size_t i = 0; i < list.size(); ++i) seen += list[i].cmd;
-    for (char c : std::string("CDEFGABRTOVQL<>()+-")) EXPECT_NE(seen.find(c), std::string::npos) << c;
+        for (size_t i = 0; i < list.size(); ++i)
+            seen += list[i].cmd;
+    for (char c : std::string("CDEFGABRTOVQL<>()+-"))
+        EXPECT_NE(seen.find(c), std::string::npos) << c;
     bool dotted = false;
     for (const auto& list : s.channels)
-        for (size_t i = 0; i < list.size(); ++i) dotted |= (list[i].value & 0xFF) > 0;
+        for (size_t i = 0; i < list.size(); ++i)
+            dotted |= (list[i].value & 0xFF) > 0;
     EXPECT_TRUE(dotted);
 }
 

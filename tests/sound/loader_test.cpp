@@ -16,7 +16,8 @@ TEST(LoaderNotes, ParametersNotesAccidentalsLengthsAndDots) {
 }
 
 TEST(LoaderNotes, LastByteOfTheLineAndThingsThatAreNotTies) {
-    EXPECT_EQ(recordsOf(loadText("A cdef+"), "A").back(), (std::pair<std::string, int32_t>{"F+", 0}));
+    EXPECT_EQ(recordsOf(loadText("A cdef+"), "A").back(),
+              (std::pair<std::string, int32_t>{"F+", 0}));
     EXPECT_EQ(recordsOf(loadText("A cdef"), "A").back(), (std::pair<std::string, int32_t>{"F", 0}));
     EXPECT_EQ(recordsOf(loadText("A c#d"), "A"), (Records{{"C", 0}, {"D", 0}}));
     EXPECT_EQ(namesOf(loadText("A c&c"), "A"), "C C");
@@ -70,7 +71,8 @@ TEST(LoaderRepeats, CloseWithoutOpenIsAnIgnoredByteAndSoAreItsDigits) {
 
 TEST(LoaderRepeats, DeepNestingGrowsTheStacks) {
     std::string line = "A " + std::string(200, '[') + "c";
-    for (int i = 0; i < 200; ++i) line += i < 3 ? "]2" : "]";
+    for (int i = 0; i < 200; ++i)
+        line += i < 3 ? "]2" : "]";
     EXPECT_EQ(recordsOf(loadText(line), "A").size(), 8u);
 }
 
@@ -99,7 +101,8 @@ TEST(LoaderLines, ChannelsAreIndexedInOrderOfFirstAppearanceAndCaseMatters) {
     EXPECT_EQ(namesOf(s, "B"), "C D");
     EXPECT_EQ(namesOf(s, "a"), "E");
     EXPECT_EQ(s.channels.size(), 3u);
-    for (const auto& [name, pos] : s.channelPos) EXPECT_EQ(pos, 0) << name;
+    for (const auto& [name, pos] : s.channelPos)
+        EXPECT_EQ(pos, 0) << name;
 }
 
 TEST(LoaderLines, EveryLineEndReadsAlike) {
@@ -107,7 +110,10 @@ TEST(LoaderLines, EveryLineEndReadsAlike) {
     const Sound reference = loadText(lf);
     for (const std::string& text :
          {std::string("A c\r\nB d\r\n\r\nA e\r\nB f\r\n"), std::string("A c\rB d\r\rA e\rB f"),
-          std::string("A c\xff" "B d\xff\xff" "A e\xff" "B f\xff"),
+          std::string("A c\xff"
+                      "B d\xff\xff"
+                      "A e\xff"
+                      "B f\xff"),
           std::string("A c\r\nB d\n\rA e\xff\r\nB f\n")}) {
         Sound s = loadText(text);
         EXPECT_EQ(recordsOf(s, "A"), recordsOf(reference, "A"));
@@ -117,8 +123,10 @@ TEST(LoaderLines, EveryLineEndReadsAlike) {
 }
 
 TEST(LoaderLines, NamesTakeAnyByteButBlanksAndLineEnds) {
-    Sound bom = loadText("\xEF\xBB\xBF" "A c");
-    EXPECT_TRUE(bom.channelIndex.contains("\xEF\xBB\xBF" "A"));
+    Sound bom = loadText("\xEF\xBB\xBF"
+                         "A c");
+    EXPECT_TRUE(bom.channelIndex.contains("\xEF\xBB\xBF"
+                                          "A"));
     std::string allBytes;
     for (int b = 0; b < 256; ++b)
         if (b != ' ' && b != '\t' && b != '\n' && b != '\r' && b != 0xFF && b != ';')
@@ -130,7 +138,8 @@ TEST(LoaderLines, NamesTakeAnyByteButBlanksAndLineEnds) {
 
 TEST(LoaderLines, LongListsAreExactAfterLoading) {
     std::string text;
-    for (int line = 0; line < 15; ++line) text += "A " + std::string(100, 'c') + "\n";
+    for (int line = 0; line < 15; ++line)
+        text += "A " + std::string(100, 'c') + "\n";
     Sound s = loadText(text);
     EXPECT_EQ(s.channels[0].size(), 1500u);
     // A one-megabyte line, and a line that straddles the reader's buffer.
@@ -175,7 +184,9 @@ TEST(LoaderErrors, NumbersAbove32BitsNameFileLineAndNumber) {
         EXPECT_NE(what.find("line 3"), std::string::npos) << what;
         EXPECT_NE(what.find("2147483648"), std::string::npos) << what;
     }
-    for (const char* text : {"A c99999999999", "A [c]4294967297", "A (2147483648", "A l" "0000000000000000000009999999999"})
+    for (const char* text : {"A c99999999999", "A [c]4294967297", "A (2147483648",
+                             "A l"
+                             "0000000000000000000009999999999"})
         EXPECT_THROW(loadText(text), SoundError) << text;
     EXPECT_EQ(recordsOf(loadText("A l00000000000000000000000000000000000016"), "A"),
               (Records{{"L", 16}}));
@@ -198,7 +209,8 @@ TEST(LoaderErrors, ScoresBeyondTheCommandLimitFailBeforeTakingMemory) {
 
 TEST(LoaderErrors, TenThousandChannelsLoad) {
     std::string text;
-    for (int i = 0; i < 10000; ++i) text += "ch" + std::to_string(i) + " c\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "ch" + std::to_string(i) + " c\n";
     Sound s = loadText(text);
     EXPECT_EQ(s.channelCount, 10000);
     EXPECT_EQ(s.channels.size(), 10000u);

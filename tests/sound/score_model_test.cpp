@@ -5,7 +5,8 @@
 TEST(NoteFrequencies, TableHasNineOctavesOfTwelveSemitones) {
     Sound s;
     ASSERT_EQ(s.noteFreq.size(), 9u);
-    for (const auto& row : s.noteFreq) ASSERT_EQ(row.size(), 12u);
+    for (const auto& row : s.noteFreq)
+        ASSERT_EQ(row.size(), 12u);
     EXPECT_EQ(s.noteFreq[3][9], 440.0);
     EXPECT_NEAR(s.noteFreq[0][0], 32.703, 0.0005);
     EXPECT_NEAR(s.noteFreq[8][11], 15804.266, 0.0005);
@@ -13,13 +14,15 @@ TEST(NoteFrequencies, TableHasNineOctavesOfTwelveSemitones) {
     for (int o = 0; o < 9; ++o)
         for (int n = 1; n < 12; ++n)
             EXPECT_NEAR(s.noteFreq[o][n] / s.noteFreq[o][n - 1], std::pow(2.0, 1.0 / 12), 1e-12);
-    for (int o = 1; o < 9; ++o) EXPECT_NEAR(s.noteFreq[o][0], 2 * s.noteFreq[o - 1][0], 1e-9);
+    for (int o = 1; o < 9; ++o)
+        EXPECT_NEAR(s.noteFreq[o][0], 2 * s.noteFreq[o - 1][0], 1e-9);
 }
 
 TEST(ChannelTable, GrowsByDoublingFromEightAndIsTrimmedAfterLoading) {
     Sound s;
     s.channels.assign(Sound::initialChannels, CommandList());
-    for (int i = 0; i < 7; ++i) s.declareChannel("c" + std::to_string(i));
+    for (int i = 0; i < 7; ++i)
+        s.declareChannel("c" + std::to_string(i));
     EXPECT_EQ(s.channels.size(), 8u);
     s.declareChannel("c7");
     EXPECT_EQ(s.channels.size(), 16u);
@@ -35,12 +38,14 @@ TEST(CommandLists, StartAt1024RecordsDoubleWhenFullAndAreCutToTheirCommands) {
     s.declareChannel("A");
     const auto& list = s.channels[0];
     EXPECT_EQ(list.size(), 1024u);
-    for (int i = 0; i < 1023; ++i) s.addCommand("A", "c", i);
+    for (int i = 0; i < 1023; ++i)
+        s.addCommand("A", "c", i);
     EXPECT_EQ(list.size(), 1024u);
     s.addCommand("A", "c", 1023); // the 1024th append fills the list
     EXPECT_EQ(s.channels[0].size(), 2048u);
     EXPECT_EQ(s.channels[0][2047], CMDstruct{}); // new records are default records
-    for (int i = 1024; i < 2048; ++i) s.addCommand("A", "c", i);
+    for (int i = 1024; i < 2048; ++i)
+        s.addCommand("A", "c", i);
     EXPECT_EQ(s.channels[0].size(), 4096u);
     EXPECT_EQ(s.channelPos.at("A"), 2048);
     s.finishLoad();

@@ -52,14 +52,16 @@ using Records = std::vector<std::pair<std::string, int32_t>>;
 inline Records recordsOf(const Sound& sound, const std::string& channel) {
     Records out;
     const auto& list = sound.channels.at(sound.channelIndex.at(channel));
-    for (size_t i = 0; i < list.size(); ++i) out.emplace_back(list[i].cmd, list[i].value);
+    for (size_t i = 0; i < list.size(); ++i)
+        out.emplace_back(list[i].cmd, list[i].value);
     return out;
 }
 
 // The command names of a channel, joined by spaces: "C D E".
 inline std::string namesOf(const Sound& sound, const std::string& channel) {
     std::string out;
-    for (const auto& [cmd, value] : recordsOf(sound, channel)) out += (out.empty() ? "" : " ") + cmd;
+    for (const auto& [cmd, value] : recordsOf(sound, channel))
+        out += (out.empty() ? "" : " ") + cmd;
     return out;
 }
 
@@ -69,7 +71,8 @@ inline Sound scoreOf(const std::vector<std::pair<std::string, Records>>& channel
     sound.channels.assign(Sound::initialChannels, CommandList());
     for (const auto& [name, records] : channels) {
         sound.declareChannel(name);
-        for (const auto& [cmd, value] : records) sound.addCommand(name, cmd, value);
+        for (const auto& [cmd, value] : records)
+            sound.addCommand(name, cmd, value);
     }
     sound.finishLoad();
     return sound;

@@ -22,13 +22,15 @@ std::string readFile(const std::filesystem::path& path) {
 
 std::string quote(const std::string& arg) {
     std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : arg)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
 Result run(const TempDir& dir, const std::vector<std::string>& args) {
     std::string command = quote(MARROWTONE_RENDER);
-    for (const auto& a : args) command += " " + quote(a);
+    for (const auto& a : args)
+        command += " " + quote(a);
     const auto out = dir.path() / "stdout", err = dir.path() / "stderr";
     command += " >" + quote(out.string()) + " 2>" + quote(err.string()) + " </dev/null";
     const int raw = std::system(command.c_str());
@@ -39,7 +41,9 @@ uint32_t le32(const std::string& s, size_t at) {
     return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8 | uint8_t(s[at + 2]) << 16 |
            uint32_t(uint8_t(s[at + 3])) << 24;
 }
-uint16_t le16(const std::string& s, size_t at) { return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8; }
+uint16_t le16(const std::string& s, size_t at) {
+    return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8;
+}
 
 std::string rendered(const std::string& text, size_t samples, int32_t rate = 11025) {
     Sound s = loadText(text);
@@ -73,7 +77,8 @@ TEST(RenderTool, WritesAWavFileBesideTheInputByDefault) {
     EXPECT_EQ(wav.substr(44), rendered(song, 661500));
     // No temporary files are left behind.
     size_t files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++files;
     EXPECT_EQ(files, 4u); // song.mml, song.wav, stdout, stderr
 }
 
@@ -112,18 +117,18 @@ TEST(RenderTool, DumpListsChannelsInIndexOrder) {
 TEST(RenderTool, UsageErrorsExitTwoWithOneLine) {
     TempDir dir;
     const std::string input = dir.write("u.mml", "A c");
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {},
-             {"--bogus", input},
-             {input, "a.wav", "b.wav"},
-             {"--seconds", input},
-             {"--seconds", "-1", input},
-             {"--seconds", "abc", input},
-             {"--seconds", "99999999999", input},
-             {"--rate", "0", input},
-             {"--rate", "1.5", input},
-             {"--dump", input, "out.wav"},
-             {"-x", input}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--bogus", input},
+                                               {input, "a.wav", "b.wav"},
+                                               {"--seconds", input},
+                                               {"--seconds", "-1", input},
+                                               {"--seconds", "abc", input},
+                                               {"--seconds", "99999999999", input},
+                                               {"--rate", "0", input},
+                                               {"--rate", "1.5", input},
+                                               {"--dump", input, "out.wav"},
+                                               {"-x", input}}) {
         const Result r = run(dir, args);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
