@@ -28,8 +28,12 @@ template <typename State> void destroyState(HWND hwnd) {
     SetWindowLongPtrW(hwnd, 0, 0);
 }
 
-int rectWidth(const RECT& r) { return r.right - r.left; }
-int rectHeight(const RECT& r) { return r.bottom - r.top; }
+int rectWidth(const RECT& r) {
+    return r.right - r.left;
+}
+int rectHeight(const RECT& r) {
+    return r.bottom - r.top;
+}
 
 // Height of the window's frame: what it adds to its client height. Asked of the window
 // itself, since a window smaller than its frame shows no client area to measure.
@@ -88,8 +92,8 @@ LRESULT CALLBACK subclassShim(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     if (message == WM_NCDESTROY) {
         // The window is gone; whatever subclasses remain are dropped with it.
         chains().erase(handleKey(hwnd));
-        if (IsWindow(hwnd) && GetWindowLongPtrW(hwnd, GWLP_WNDPROC) ==
-                                  reinterpret_cast<LONG_PTR>(subclassShim))
+        if (IsWindow(hwnd) &&
+            GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(subclassShim))
             SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     }
     return r;
@@ -113,7 +117,9 @@ struct StatusBar {
     int minHeight = 0;
 };
 
-int statusHeight(StatusBar* s) { return std::max(kStatusHeight, s->minHeight); }
+int statusHeight(StatusBar* s) {
+    return std::max(kStatusHeight, s->minHeight);
+}
 
 void alignStatusBar(HWND hwnd) {
     StatusBar* s = stateOf<StatusBar>(hwnd);
@@ -307,8 +313,7 @@ bool insertButtons(Toolbar* t, size_t at, size_t count, const BYTE* data) {
     for (size_t i = 0; i < count; i++) {
         ToolbarButton b;
         std::memcpy(&b.button, data + i * t->structSize, std::min(t->structSize, sizeof(TBBUTTON)));
-        if (b.button.iString != 0 && b.button.iString != -1 &&
-            !IS_INTRESOURCE(b.button.iString)) {
+        if (b.button.iString != 0 && b.button.iString != -1 && !IS_INTRESOURCE(b.button.iString)) {
             b.text = copyString(reinterpret_cast<LPCWSTR>(b.button.iString));
         }
         t->buttons.insert(t->buttons.begin() + static_cast<ptrdiff_t>(at + i), b);
@@ -479,7 +484,9 @@ constexpr int kBandHeader = 4;
 constexpr int kRowGap = 2;
 constexpr size_t kMaxBands = 1024;
 
-bool bandVisible(const Band& b) { return !(b.info.fStyle & RBBS_HIDDEN); }
+bool bandVisible(const Band& b) {
+    return !(b.info.fStyle & RBBS_HIDDEN);
+}
 
 int bandHeight(const Band& b) {
     int h = static_cast<int>(std::min<UINT>(b.info.cyMinChild, 10000));
@@ -613,7 +620,8 @@ bool readBand(Band& band, const REBARBANDINFOW* in) {
     if (mask & RBBIM_CHILDSIZE) {
         b.cxMinChild = info.cxMinChild;
         b.cyMinChild = info.cyMinChild;
-        if (in->cbSize >= REBARBANDINFOW_V6_SIZE || in->cbSize >= offsetof(REBARBANDINFOW, cxIdeal)) {
+        if (in->cbSize >= REBARBANDINFOW_V6_SIZE ||
+            in->cbSize >= offsetof(REBARBANDINFOW, cxIdeal)) {
             b.cyChild = info.cyChild;
             b.cyMaxChild = info.cyMaxChild;
             b.cyIntegral = info.cyIntegral;
@@ -663,8 +671,7 @@ LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     case RB_GETBANDINFOW: {
         auto* out = reinterpret_cast<REBARBANDINFOW*>(lParam);
-        if (wParam >= r->bands.size() || !out || out->cbSize < REBARBANDINFOW_V3_SIZE)
-            return FALSE;
+        if (wParam >= r->bands.size() || !out || out->cbSize < REBARBANDINFOW_V3_SIZE) return FALSE;
         UINT size = out->cbSize, mask = out->fMask;
         LPWSTR textBuffer = out->lpText;
         UINT textSize = out->cch;
@@ -806,8 +813,8 @@ void relayMouse(HWND tooltip, const MSG& msg) {
     showTool(tooltip, hit);
 }
 
-LRESULT CALLBACK tooltipSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR id, DWORD_PTR) {
+LRESULT CALLBACK tooltipSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR) {
     HWND tooltip = reinterpret_cast<HWND>(id);
     if ((message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) && IsWindow(tooltip))
         relayMouse(tooltip, MSG{hwnd, message, wParam, lParam, 0, {}});
@@ -841,7 +848,8 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         for (const Tool& t : tip->tools)
             if (t.info.uFlags & TTF_SUBCLASS) watched.push_back(toolWindow(t.info));
         for (HWND w : watched)
-            if (IsWindow(w)) RemoveWindowSubclass(w, tooltipSubclass, reinterpret_cast<UINT_PTR>(hwnd));
+            if (IsWindow(w))
+                RemoveWindowSubclass(w, tooltipSubclass, reinterpret_cast<UINT_PTR>(hwnd));
         destroyState<Tooltip>(hwnd);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -893,9 +901,10 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case TTM_GETTOOLINFOW:
     case TTM_GETCURRENTTOOLW:
     case TTM_ENUMTOOLSW: {
-        int i = message == TTM_GETTOOLINFOW   ? findTool(tip, info)
-                : message == TTM_ENUMTOOLSW   ? (wParam < tip->tools.size() ? static_cast<int>(wParam) : -1)
-                                              : tip->current;
+        int i = message == TTM_GETTOOLINFOW ? findTool(tip, info)
+                : message == TTM_ENUMTOOLSW
+                    ? (wParam < tip->tools.size() ? static_cast<int>(wParam) : -1)
+                    : tip->current;
         if (!info) return i >= 0;
         if (i < 0 || info->cbSize < TTTOOLINFOW_V1_SIZE) return FALSE;
         UINT size = info->cbSize;
@@ -965,7 +974,9 @@ void resetControls() {
 
 using namespace platform::detail;
 
-void WINAPI InitCommonControls(void) { registerCommonControlClasses(); }
+void WINAPI InitCommonControls(void) {
+    registerCommonControlClasses();
+}
 
 BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* icc) {
     if (!icc || icc->dwSize != sizeof(INITCOMMONCONTROLSEX)) return FALSE;
@@ -982,16 +993,16 @@ HWND WINAPI CreateStatusWindowW(LONG style, LPCWSTR text, HWND parent, UINT id) 
 
 HWND WINAPI CreateToolbarEx(HWND parent, DWORD style, UINT id, int bitmapCount,
                             HINSTANCE bitmapInstance, UINT_PTR bitmapId, LPCTBBUTTON buttons,
-                            int buttonCount, int dxButton, int dyButton, int dxBitmap,
-                            int dyBitmap, UINT structSize) {
+                            int buttonCount, int dxButton, int dyButton, int dxBitmap, int dyBitmap,
+                            UINT structSize) {
     registerCommonControlClasses();
     if (buttonCount < 0 || (buttonCount > 0 && !buttons)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    HWND hwnd = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, style | WS_CHILD, 0, 0, 100, 30,
-                                parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                nullptr, nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, style | WS_CHILD, 0, 0, 100, 30, parent,
+                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), nullptr, nullptr);
     if (!hwnd) return nullptr;
     SendMessageW(hwnd, TB_BUTTONSTRUCTSIZE, structSize, 0);
     if (dxBitmap > 0 && dyBitmap > 0)

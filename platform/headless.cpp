@@ -69,7 +69,9 @@ HeadlessDriver& driverInstance() {
     return d;
 }
 
-bool isTopLevel(HWND h) { return IsWindow(h) && !(GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD); }
+bool isTopLevel(HWND h) {
+    return IsWindow(h) && !(GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD);
+}
 
 void collectMenu(HMENU menu, std::vector<platform::headless::MenuEntry>& out, int depth) {
     int count = GetMenuItemCount(menu);
@@ -95,8 +97,8 @@ void collectMenu(HMENU menu, std::vector<platform::headless::MenuEntry>& out, in
 }
 
 // The command item with this identifier, searched as a user would reach it.
-const platform::headless::MenuEntry* findCommand(const std::vector<platform::headless::MenuEntry>& items,
-                                                 UINT id) {
+const platform::headless::MenuEntry*
+findCommand(const std::vector<platform::headless::MenuEntry>& items, UINT id) {
     for (auto& e : items) {
         if (e.popup) {
             if (auto* found = findCommand(e.items, id)) return found;
@@ -128,7 +130,9 @@ HWND childAt(HWND hwnd, POINT& p) {
 
 } // namespace
 
-DisplayDriver& headlessDriver() { return driverInstance(); }
+DisplayDriver& headlessDriver() {
+    return driverInstance();
+}
 
 } // namespace platform::detail
 
@@ -148,8 +152,12 @@ void resetForTests() {
 
 namespace headless {
 
-std::vector<std::string> events() { return detail::driverInstance().events(); }
-void clearEvents() { detail::driverInstance().clear(); }
+std::vector<std::string> events() {
+    return detail::driverInstance().events();
+}
+void clearEvents() {
+    detail::driverInstance().clear();
+}
 
 bool resizeWindow(HWND hwnd, int width, int height) {
     if (!isTopLevel(hwnd) || width < 0 || height < 0) return false;
@@ -282,7 +290,9 @@ RECT clientRect(HWND hwnd) {
     return r;
 }
 
-bool visible(HWND hwnd) { return IsWindowVisible(hwnd) != FALSE; }
+bool visible(HWND hwnd) {
+    return IsWindowVisible(hwnd) != FALSE;
+}
 
 std::vector<HWND> topLevelWindows() {
     std::vector<HWND> out;
@@ -294,7 +304,8 @@ std::vector<HWND> topLevelWindows() {
 std::vector<HWND> children(HWND hwnd) {
     std::vector<HWND> out;
     if (!IsWindow(hwnd)) return out;
-    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        out.push_back(c);
     return out;
 }
 
@@ -314,7 +325,8 @@ std::string statusText(HWND hwnd, int part) {
     if (!bar) return {};
     LRESULT info = SendMessageW(bar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0);
     std::u16string text(LOWORD(info) + 1u, u'\0');
-    SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.data()));
+    SendMessageW(bar, SB_GETTEXTW, static_cast<WPARAM>(part),
+                 reinterpret_cast<LPARAM>(text.data()));
     text.resize(LOWORD(info));
     return toUtf8(text);
 }

@@ -17,8 +17,12 @@ using platform::displayDriver;
 // kind share a value and a value is never reused within the process.
 uintptr_t newHandleValue();
 
-template <typename H> H makeHandle() { return reinterpret_cast<H>(newHandleValue()); }
-template <typename H> uintptr_t handleKey(H h) { return reinterpret_cast<uintptr_t>(h); }
+template <typename H> H makeHandle() {
+    return reinterpret_cast<H>(newHandleValue());
+}
+template <typename H> uintptr_t handleKey(H h) {
+    return reinterpret_cast<uintptr_t>(h);
+}
 
 std::u16string copyString(LPCWSTR text);
 std::u16string foldCase(const std::u16string& text);

@@ -71,7 +71,9 @@ bool locate(HMENU menu, UINT item, UINT flags, Location& where, int depth = 0) {
     return fallback;
 }
 
-MenuItem* itemAt(const Location& where) { return &findMenu(where.menu)->items[where.index]; }
+MenuItem* itemAt(const Location& where) {
+    return &findMenu(where.menu)->items[where.index];
+}
 
 bool validInfoSize(UINT size) {
     return size == sizeof(MENUITEMINFOW) || size == CCSIZEOF_STRUCT(MENUITEMINFOW, cch);
@@ -187,7 +189,9 @@ bool menuTreeContains(HMENU root, HMENU menu) {
     return false;
 }
 
-void resetMenus() { menus().clear(); }
+void resetMenus() {
+    menus().clear();
+}
 
 } // namespace platform::detail
 
@@ -218,7 +222,9 @@ BOOL WINAPI DestroyMenu(HMENU menu) {
     return TRUE;
 }
 
-BOOL WINAPI IsMenu(HMENU menu) { return findMenu(menu) != nullptr; }
+BOOL WINAPI IsMenu(HMENU menu) {
+    return findMenu(menu) != nullptr;
+}
 
 BOOL WINAPI InsertMenuItemW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMINFOW info) {
     if (!info || !validInfoSize(info->cbSize)) {

@@ -158,7 +158,9 @@ DisplayDriver& displayDriver() {
     return d ? *d : headlessDriver();
 }
 
-void setDisplayDriver(DisplayDriver* driver) { installedDriver.store(driver); }
+void setDisplayDriver(DisplayDriver* driver) {
+    installedDriver.store(driver);
+}
 
 void setMessageWaitLimit(std::chrono::milliseconds limit) {
     auto& q = queue();
@@ -188,9 +190,13 @@ DWORD WINAPI GetTickCount(void) {
                                   .count());
 }
 
-DWORD WINAPI GetMessageTime(void) { return lastMessageTime; }
+DWORD WINAPI GetMessageTime(void) {
+    return lastMessageTime;
+}
 
-BOOL WINAPI InSendMessage(void) { return FALSE; }
+BOOL WINAPI InSendMessage(void) {
+    return FALSE;
+}
 
 BOOL WINAPI GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     if (!msg) {
@@ -240,7 +246,8 @@ BOOL WINAPI WaitMessage(void) {
 BOOL WINAPI PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (hwnd == HWND_BROADCAST) {
         for (HWND w : allWindows())
-            if (!(GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD)) PostMessageW(w, message, wParam, lParam);
+            if (!(GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD))
+                PostMessageW(w, message, wParam, lParam);
         return TRUE;
     }
     if (hwnd && !isLiveWindow(hwnd)) {

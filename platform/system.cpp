@@ -55,11 +55,16 @@ std::u16string fromUtf8(const std::string& text) {
         auto b = static_cast<unsigned char>(text[i]);
         uint32_t c;
         size_t n;
-        if (b < 0x80) c = b, n = 1;
-        else if ((b & 0xE0) == 0xC0) c = b & 0x1F, n = 2;
-        else if ((b & 0xF0) == 0xE0) c = b & 0x0F, n = 3;
-        else if ((b & 0xF8) == 0xF0) c = b & 0x07, n = 4;
-        else c = 0xFFFD, n = 1;
+        if (b < 0x80)
+            c = b, n = 1;
+        else if ((b & 0xE0) == 0xC0)
+            c = b & 0x1F, n = 2;
+        else if ((b & 0xF0) == 0xE0)
+            c = b & 0x0F, n = 3;
+        else if ((b & 0xF8) == 0xF0)
+            c = b & 0x07, n = 4;
+        else
+            c = 0xFFFD, n = 1;
         if (n > 1) {
             if (i + n > text.size()) {
                 c = 0xFFFD;
@@ -126,7 +131,9 @@ const COLORREF kSysColors[] = {
 };
 constexpr int kSysColorCount = sizeof kSysColors / sizeof kSysColors[0];
 
-bool standardIcon(int id) { return id >= 32512 && id <= 32518; }
+bool standardIcon(int id) {
+    return id >= 32512 && id <= 32518;
+}
 bool standardCursor(int id) {
     return (id >= 32512 && id <= 32516) || (id >= 32640 && id <= 32651);
 }

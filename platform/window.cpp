@@ -2,8 +2,8 @@
 #include "internal.h"
 
 #include <algorithm>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -77,8 +77,12 @@ Registry& registry() {
 
 thread_local DWORD lastError = 0;
 
-int width(const RECT& r) { return r.right - r.left; }
-int height(const RECT& r) { return r.bottom - r.top; }
+int width(const RECT& r) {
+    return r.right - r.left;
+}
+int height(const RECT& r) {
+    return r.bottom - r.top;
+}
 
 std::shared_ptr<WindowClass> findClass(LPCWSTR name) {
     if (!name) return nullptr;
@@ -112,7 +116,9 @@ POINT clientOrigin(const Window* w) {
     return p;
 }
 
-bool hasMenuBar(const Window* w) { return !(w->style & WS_CHILD) && w->menu; }
+bool hasMenuBar(const Window* w) {
+    return !(w->style & WS_CHILD) && w->menu;
+}
 
 void invalidate(Window* w, bool erase) {
     w->invalid = true;
@@ -159,7 +165,8 @@ void sendDestroy(HWND hwnd) {
     w = findWindow(hwnd);
     if (!w) return;
     std::vector<HWND> children = w->children;
-    for (HWND child : children) sendDestroy(child);
+    for (HWND child : children)
+        sendDestroy(child);
 }
 
 void freeWindow(HWND hwnd) {
@@ -167,7 +174,8 @@ void freeWindow(HWND hwnd) {
     if (!w) return;
     w->destroying = true;
     std::vector<HWND> children = w->children;
-    for (HWND child : children) freeWindow(child);
+    for (HWND child : children)
+        freeWindow(child);
     if (!findWindow(hwnd)) return;
     send(hwnd, WM_NCDESTROY, 0, 0);
     w = findWindow(hwnd);
@@ -238,7 +246,8 @@ void validateWindow(HWND hwnd) {
 
 std::vector<HWND> allWindows() {
     std::vector<HWND> result;
-    for (auto& [key, w] : registry().windows) result.push_back(w->handle);
+    for (auto& [key, w] : registry().windows)
+        result.push_back(w->handle);
     return result;
 }
 
@@ -249,8 +258,8 @@ HMENU windowMenu(HWND hwnd) {
 
 RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu) {
     int frame = 0;
-    bool dialogFrame = (exStyle & WS_EX_DLGMODALFRAME) ||
-                       ((style & WS_DLGFRAME) && !(style & WS_THICKFRAME));
+    bool dialogFrame =
+        (exStyle & WS_EX_DLGMODALFRAME) || ((style & WS_DLGFRAME) && !(style & WS_THICKFRAME));
     bool thickFrame = (style & WS_THICKFRAME) && (style & (WS_DLGFRAME | WS_BORDER)) != WS_DLGFRAME;
     if (thickFrame)
         frame = kThickFrame;
@@ -296,8 +305,12 @@ using namespace platform::detail;
 // ---------------------------------------------------------------------------------------------
 // Errors
 
-DWORD WINAPI GetLastError(void) { return lastError; }
-void WINAPI SetLastError(DWORD error) { lastError = error; }
+DWORD WINAPI GetLastError(void) {
+    return lastError;
+}
+void WINAPI SetLastError(DWORD error) {
+    lastError = error;
+}
 
 static Window* windowOrError(HWND hwnd) {
     Window* w = findWindow(hwnd);
@@ -309,8 +322,8 @@ static Window* windowOrError(HWND hwnd) {
 // Classes
 
 ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* wc) {
-    if (!wc || wc->cbSize != sizeof(WNDCLASSEXW) || !wc->lpszClassName ||
-        wc->cbClsExtra < 0 || wc->cbWndExtra < 0 || wc->cbWndExtra > 40 * 1024) {
+    if (!wc || wc->cbSize != sizeof(WNDCLASSEXW) || !wc->lpszClassName || wc->cbClsExtra < 0 ||
+        wc->cbWndExtra < 0 || wc->cbWndExtra > 40 * 1024) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -339,9 +352,9 @@ ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    WNDCLASSEXW ex{sizeof(WNDCLASSEXW), wc->style,         wc->lpfnWndProc,   wc->cbClsExtra,
-                   wc->cbWndExtra,      wc->hInstance,     wc->hIcon,         wc->hCursor,
-                   wc->hbrBackground,   wc->lpszMenuName,  wc->lpszClassName, nullptr};
+    WNDCLASSEXW ex{sizeof(WNDCLASSEXW), wc->style,        wc->lpfnWndProc,   wc->cbClsExtra,
+                   wc->cbWndExtra,      wc->hInstance,    wc->hIcon,         wc->hCursor,
+                   wc->hbrBackground,   wc->lpszMenuName, wc->lpszClassName, nullptr};
     return RegisterClassExW(&ex);
 }
 
@@ -455,8 +468,8 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     }
     if (w->parent) findWindow(w->parent)->children.push_back(hwnd);
 
-    CREATESTRUCTW cs{param, instance, menu, parent,    cy,        cx,
-                     y,     x,        static_cast<LONG>(style), windowName, className, exStyle};
+    CREATESTRUCTW cs{param,      instance,  menu,   parent, cy, cx, y, x, static_cast<LONG>(style),
+                     windowName, className, exStyle};
 
     if (wantsMinMax(style)) {
         applyMinMax(hwnd, cx, cy);
@@ -522,7 +535,8 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
         std::vector<HWND> ownedWindows;
         for (auto& [key, other] : registry().windows)
             if (other->owner == hwnd && !other->destroying) ownedWindows.push_back(other->handle);
-        for (HWND o : ownedWindows) DestroyWindow(o);
+        for (HWND o : ownedWindows)
+            DestroyWindow(o);
     }
     if (!findWindow(hwnd)) return TRUE;
     sendDestroy(hwnd);
@@ -530,7 +544,9 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     return TRUE;
 }
 
-BOOL WINAPI IsWindow(HWND hwnd) { return findWindow(hwnd) != nullptr; }
+BOOL WINAPI IsWindow(HWND hwnd) {
+    return findWindow(hwnd) != nullptr;
+}
 
 BOOL WINAPI IsWindowVisible(HWND hwnd) {
     Window* w = findWindow(hwnd);
@@ -579,8 +595,8 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow) {
     send(hwnd, WM_SHOWWINDOW, show, 0);
     if (!findWindow(hwnd)) return wasVisible;
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                 (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOSIZE | SWP_NOMOVE |
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                 (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER |
+                     SWP_NOACTIVATE);
     return wasVisible;
 }
 
@@ -634,9 +650,11 @@ HWND WINAPI GetAncestor(HWND hwnd, UINT flags) {
         return (w->style & WS_CHILD) ? w->parent : GetDesktopWindow();
     case GA_ROOT:
     case GA_ROOTOWNER: {
-        while ((w->style & WS_CHILD) && findWindow(w->parent)) w = findWindow(w->parent);
+        while ((w->style & WS_CHILD) && findWindow(w->parent))
+            w = findWindow(w->parent);
         if (flags == GA_ROOTOWNER)
-            while (w->owner && findWindow(w->owner)) w = findWindow(w->owner);
+            while (w->owner && findWindow(w->owner))
+                w = findWindow(w->owner);
         return w->handle;
     }
     default:
@@ -697,7 +715,9 @@ HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     return nullptr;
 }
 
-HWND WINAPI GetFocus(void) { return registry().focus; }
+HWND WINAPI GetFocus(void) {
+    return registry().focus;
+}
 
 HWND WINAPI SetFocus(HWND hwnd) {
     auto& reg = registry();
@@ -760,12 +780,16 @@ LONG_PTR WINAPI SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
         w->instance = reinterpret_cast<HINSTANCE>(value);
         break;
     case GWLP_HWNDPARENT:
-        if (w->style & WS_CHILD) SetParent(hwnd, reinterpret_cast<HWND>(value));
-        else w->owner = reinterpret_cast<HWND>(value);
+        if (w->style & WS_CHILD)
+            SetParent(hwnd, reinterpret_cast<HWND>(value));
+        else
+            w->owner = reinterpret_cast<HWND>(value);
         break;
     case GWLP_ID:
-        if (w->style & WS_CHILD) w->id = static_cast<UINT_PTR>(value);
-        else w->menu = reinterpret_cast<HMENU>(value);
+        if (w->style & WS_CHILD)
+            w->id = static_cast<UINT_PTR>(value);
+        else
+            w->menu = reinterpret_cast<HMENU>(value);
         break;
     case GWL_STYLE:
     case GWL_EXSTYLE: {
@@ -1181,12 +1205,13 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     paint->rcPaint = {0, 0, width(w->client), height(w->client)};
     bool erase = w->erase;
     w->invalid = w->erase = false;
-    if (erase)
-        paint->fErase = !send(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0);
+    if (erase) paint->fErase = !send(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0);
     return paint->hdc;
 }
 
-BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
+BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT*) {
+    return TRUE;
+}
 
 HDC WINAPI GetDC(HWND) {
     // Drawing is the display driver's business; callers only need a handle to hand back.
@@ -1194,8 +1219,12 @@ HDC WINAPI GetDC(HWND) {
     return dc;
 }
 
-int WINAPI ReleaseDC(HWND, HDC) { return 1; }
-int WINAPI FillRect(HDC, const RECT*, HBRUSH) { return 1; }
+int WINAPI ReleaseDC(HWND, HDC) {
+    return 1;
+}
+int WINAPI FillRect(HDC, const RECT*, HBRUSH) {
+    return 1;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Text
@@ -1209,8 +1238,8 @@ int WINAPI GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount) {
     if (!buffer || maxCount <= 0) return 0;
     buffer[0] = 0;
     if (!windowOrError(hwnd)) return 0;
-    return static_cast<int>(send(hwnd, WM_GETTEXT, static_cast<WPARAM>(maxCount),
-                                 reinterpret_cast<LPARAM>(buffer)));
+    return static_cast<int>(
+        send(hwnd, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(buffer)));
 }
 
 int WINAPI GetWindowTextLengthW(HWND hwnd) {
@@ -1258,7 +1287,8 @@ void notifyMenuChanged(HMENU menu) {
     std::vector<HWND> affected;
     for (auto& [key, w] : registry().windows)
         if (hasMenuBar(w.get()) && menuTreeContains(w->menu, menu)) affected.push_back(w->handle);
-    for (HWND hwnd : affected) displayDriver().menuChanged(hwnd);
+    for (HWND hwnd : affected)
+        displayDriver().menuChanged(hwnd);
 }
 
 void forgetMenu(HMENU menu) {

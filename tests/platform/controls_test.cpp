@@ -26,7 +26,8 @@ TEST_F(Controls, InitialisationChecksTheRecordSize) {
 
 TEST_F(Controls, StatusBarSitsOnTheParentsBottomEdgeAndFollowsIt) {
     HWND frame = makeTopLevel(u"F", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 128);
-    HWND bar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, u"", frame, 1);
+    HWND bar =
+        CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, u"", frame, 1);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(GetDlgCtrlID(bar), 1);
     auto check = [&] {
@@ -108,8 +109,8 @@ TEST_F(Controls, RebarGrowsWithBandsAndTellsItsParent) {
                                  WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN |
                                      WS_BORDER | WS_DLGFRAME | RBS_BANDBORDERS | RBS_VARHEIGHT |
                                      CCS_NODIVIDER | CCS_NOPARENTALIGN,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 frame, reinterpret_cast<HMENU>(9), nullptr, nullptr);
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, frame,
+                                 reinterpret_cast<HMENU>(9), nullptr, nullptr);
     ASSERT_NE(rebar, nullptr);
     MoveWindow(rebar, 0, 0, 380, 200, TRUE);
     RECT c;
@@ -175,7 +176,8 @@ TEST_F(Controls, RebarOrderFollowsTheInsertionIndex) {
     band.cyMinChild = 10;
     for (UINT id : {1u, 2u}) {
         band.wID = id;
-        SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+        SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(&band));
     }
     band.wID = 3;
     SendMessageW(rebar, RB_INSERTBANDW, 0, reinterpret_cast<LPARAM>(&band));
@@ -216,9 +218,9 @@ TEST_F(Controls, TooltipWatchesItsToolWithoutSwallowingMessages) {
     ASSERT_TRUE(platform::headless::mouseMove(owner, 5, 5));
     ASSERT_TRUE(platform::headless::click(owner, 6, 6));
     platform::headless::dispatchPending();
-    EXPECT_EQ(messagesOf(owner, {WM_USER + 1, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}),
-              (std::vector<UINT>{WM_USER + 1, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN,
-                                 WM_LBUTTONUP}));
+    EXPECT_EQ(
+        messagesOf(owner, {WM_USER + 1, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}),
+        (std::vector<UINT>{WM_USER + 1, WM_MOUSEMOVE, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}));
 
     platform::headless::mouseMove(owner, 5, 5);
     platform::headless::dispatchPending();

@@ -20,7 +20,8 @@ protected:
                               CW_USEDEFAULT, 300, 128);
         SetMenu(w, bar);
         InitCommonControls();
-        status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, u"", w, 1);
+        status =
+            CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM, u"", w, 1);
         return w;
     }
     HWND status = nullptr;
@@ -125,7 +126,8 @@ TEST_F(Headless, TheCloseBoxClosesThroughTheDefaultProcessing) {
     ASSERT_TRUE(headless::clickCloseBox(w));
     MSG msg;
     int r;
-    while ((r = GetMessageW(&msg, nullptr, 0, 0)) > 0) DispatchMessageW(&msg);
+    while ((r = GetMessageW(&msg, nullptr, 0, 0)) > 0)
+        DispatchMessageW(&msg);
     EXPECT_EQ(r, 0);
     EXPECT_EQ(msg.wParam, 3u);
     EXPECT_FALSE(IsWindow(w));
@@ -152,36 +154,6 @@ TEST_F(Headless, TheDriverHearsOfEveryVisibleChange) {
     for (const char* what : {"created", "shown", "text", "menu", "moved", "hidden", "destroyed"})
         EXPECT_TRUE(has(what)) << what;
     EXPECT_EQ(events.back().rfind("destroyed", 0), 0u);
-}
-
-TEST_F(Headless, OpenFileDialogAnswersFromItsScriptOrIsCancelled) {
-    WCHAR file[260] = {};
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.lpstrFilter = u"MML {*.mml}\0*.mml\0ALL {*.*}\0*.*\0";
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = 260;
-    ofn.Flags = OFN_FILEMUSTEXIST;
-    EXPECT_FALSE(GetOpenFileNameW(&ofn));
-    EXPECT_EQ(CommDlgExtendedError(), 0u);
-    EXPECT_EQ(headless::lastOpenFileFilters(),
-              (std::vector<std::string>{"MML {*.mml}", "*.mml", "ALL {*.*}", "*.*"}));
-    headless::scriptOpenFileName("/songs/tune.mml");
-    ASSERT_TRUE(GetOpenFileNameW(&ofn));
-    EXPECT_EQ(std::u16string(file), u"/songs/tune.mml");
-    EXPECT_EQ(ofn.nFileOffset, 7);
-    ofn.lStructSize = 12;
-    EXPECT_FALSE(GetOpenFileNameW(&ofn));
-    EXPECT_EQ(CommDlgExtendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
-}
-
-TEST_F(Headless, WithoutASoundDeviceTheWaveOutputFailsCleanly) {
-    HWAVEOUT out = nullptr;
-    WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 11025, 11025, 1, 8, 0};
-    EXPECT_NE(waveOutOpen(&out, WAVE_MAPPER, &format, 0, 0, CALLBACK_WINDOW), MMSYSERR_NOERROR);
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(waveOutReset(out), static_cast<MMRESULT>(MMSYSERR_INVALHANDLE));
-    EXPECT_EQ(waveOutClose(out), static_cast<MMRESULT>(MMSYSERR_INVALHANDLE));
 }
 
 } // namespace

@@ -78,9 +78,11 @@ TEST_F(Queue, ManyThreadsPostingLoseNothing) {
     std::vector<std::thread> workers;
     for (int t = 0; t < 4; t++)
         workers.emplace_back([w, t] {
-            for (int i = 0; i < 200; i++) PostMessageW(w, WM_USER, static_cast<WPARAM>(t), i);
+            for (int i = 0; i < 200; i++)
+                PostMessageW(w, WM_USER, static_cast<WPARAM>(t), i);
         });
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
     std::vector<int> next(4, 0);
     MSG msg;
     int count = 0;
@@ -140,7 +142,8 @@ TEST_F(Queue, WaitingLongerThanTheLimitFails) {
 TEST_F(Queue, ARunawayProducerIsStoppedAtTheQueueLimit) {
     HWND w = makeTopLevel();
     int accepted = 0;
-    for (int i = 0; i < 20000; i++) accepted += PostMessageW(w, WM_USER, 0, 0) ? 1 : 0;
+    for (int i = 0; i < 20000; i++)
+        accepted += PostMessageW(w, WM_USER, 0, 0) ? 1 : 0;
     EXPECT_EQ(accepted, 10000);
 }
 

@@ -26,14 +26,15 @@ std::vector<UINT> messagesOf(HWND hwnd, const std::vector<UINT>& only) {
     std::vector<UINT> out;
     for (const Seen& s : seen()) {
         if (s.hwnd != hwnd) continue;
-        if (!only.empty() && std::find(only.begin(), only.end(), s.message) == only.end())
-            continue;
+        if (!only.empty() && std::find(only.begin(), only.end(), s.message) == only.end()) continue;
         out.push_back(s.message);
     }
     return out;
 }
 
-void setHook(Hook hook) { currentHook = std::move(hook); }
+void setHook(Hook hook) {
+    currentHook = std::move(hook);
+}
 
 HWND makeTopLevel(const WCHAR* title, DWORD style, int x, int y, int width, int height,
                   HMENU menu) {

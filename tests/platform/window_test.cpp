@@ -31,8 +31,8 @@ TEST_F(Classes, AWrongRecordSizeOrNoNameIsRefused) {
 }
 
 TEST_F(Classes, AnUnknownClassMakesNoWindow) {
-    EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
-                              nullptr, nullptr),
+    EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                              nullptr),
               nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
 }
@@ -51,7 +51,7 @@ TEST_F(Creation, TopLevelMessagesComeInWindowsOrder) {
     HWND w = makeTopLevel(u"Top", WS_OVERLAPPEDWINDOW);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(messagesOf(w), (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE,
-                                                 WM_CREATE, WM_SIZE, WM_MOVE}));
+                                                WM_CREATE, WM_SIZE, WM_MOVE}));
 }
 
 TEST_F(Creation, VisibleWindowIsShownAfterItsSizeAndMove) {
@@ -123,7 +123,8 @@ TEST_F(Creation, RefusingCreationDestroysTheWindowAndReturnsNull) {
     });
     seen().clear();
     EXPECT_EQ(makeTopLevel(), nullptr);
-    for (const Seen& s : seen()) EXPECT_NE(s.message, WM_CREATE);
+    for (const Seen& s : seen())
+        EXPECT_NE(s.message, WM_CREATE);
 }
 
 TEST_F(Creation, ChildWithoutParentFails) {
@@ -189,8 +190,10 @@ TEST_F(Procedures, SendMessageIsSynchronousAndReentrant) {
     setHook([&](HWND h, UINT m, WPARAM wp, LPARAM, LRESULT* r) {
         if (m != WM_USER) return false;
         trail.push_back((h == a ? "a" : "b") + std::to_string(wp));
-        if (wp < 3) *r = SendMessageW(h == a ? b : a, WM_USER, wp + 1, 0) + 1;
-        else *r = 100;
+        if (wp < 3)
+            *r = SendMessageW(h == a ? b : a, WM_USER, wp + 1, 0) + 1;
+        else
+            *r = 100;
         trail.push_back((h == a ? "a" : "b") + std::to_string(wp) + " done");
         return true;
     });
@@ -238,13 +241,14 @@ TEST_F(DefaultProcessing, CloseDestroysParentBeforeChildren) {
     SendMessageW(parent, WM_CLOSE, 0, 0);
     std::vector<std::pair<HWND, UINT>> order;
     for (const Seen& s : seen())
-        if (s.message == WM_DESTROY || s.message == WM_NCDESTROY) order.push_back({s.hwnd, s.message});
+        if (s.message == WM_DESTROY || s.message == WM_NCDESTROY)
+            order.push_back({s.hwnd, s.message});
     EXPECT_EQ(order, (std::vector<std::pair<HWND, UINT>>{{parent, WM_DESTROY},
-                                                          {child, WM_DESTROY},
-                                                          {grandchild, WM_DESTROY},
-                                                          {grandchild, WM_NCDESTROY},
-                                                          {child, WM_NCDESTROY},
-                                                          {parent, WM_NCDESTROY}}));
+                                                         {child, WM_DESTROY},
+                                                         {grandchild, WM_DESTROY},
+                                                         {grandchild, WM_NCDESTROY},
+                                                         {child, WM_NCDESTROY},
+                                                         {parent, WM_NCDESTROY}}));
     EXPECT_FALSE(IsWindow(parent));
     EXPECT_FALSE(IsWindow(child));
     EXPECT_FALSE(IsWindow(grandchild));
@@ -256,7 +260,8 @@ TEST_F(DefaultProcessing, ChildrenAreStillValidDuringTheParentsDestroy) {
     HWND child = makeChild(parent, 1);
     bool childAlive = false;
     setHook([&](HWND h, UINT m, WPARAM, LPARAM, LRESULT*) {
-        if (h == parent && m == WM_DESTROY) childAlive = IsWindow(child) && GetParent(child) == parent;
+        if (h == parent && m == WM_DESTROY)
+            childAlive = IsWindow(child) && GetParent(child) == parent;
         return false;
     });
     DestroyWindow(parent);
