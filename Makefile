@@ -6,7 +6,8 @@ BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
 EXAMPLE ?= examples/ode-to-joy.mml
 
-.PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format
+.PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format \
+        build-windows test-windows
 
 all: build
 
@@ -32,7 +33,7 @@ run: build
 	build/marrowtone-render $(EXAMPLE) $$out && \
 	echo "Rendered $(EXAMPLE) to $$out (60 s, 8-bit mono, 11025 Hz). Play it with: aplay $$out"
 
-test: test-native test-asan test-fuzz
+test: test-native test-asan test-fuzz test-windows
 	@echo "All tests passed."
 
 test-native: build
@@ -45,6 +46,14 @@ test-asan: build-asan
 test-fuzz: build-fuzz
 	@scripts/run-fuzzer.sh build-fuzz/fuzz/mml_fuzzer $(FUZZ_SECONDS)
 
+# The window framework and the controls as 32-bit Windows programs (MinGW-w64), and their
+# suites under Wine on a private virtual display.
+build-windows: deps
+	@scripts/windows-tests.sh --build-only
+
+test-windows: deps
+	@scripts/windows-tests.sh
+
 bench: build
 	@build/bench/sound_bench
 
@@ -52,4 +61,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-windows build-windows64

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -239,15 +240,15 @@ TEST_F(RebarLayoutTest, AHeightChangeFromAnotherWindowChangesNothing) {
 }
 
 TEST_F(RebarLayoutTest, InsertingABandGrowsTheRebarAndRelaysOut) {
-    ToolBarEx toolbar;
-    captureStdout([&] {});
+    std::unique_ptr<ToolBarEx> toolbar;
+    captureStdout([&] { toolbar = std::make_unique<ToolBarEx>(); });
     TBBUTTON button{};
     button.iBitmap = STD_FILENEW;
     button.idCommand = 100;
     button.fsState = TBSTATE_ENABLED;
     button.fsStyle = BTNS_BUTTON;
-    ASSERT_EQ(toolbar.create(w.getHandle(), 9, 1, std::span<const TBBUTTON>(&button, 1), 1), 0);
-    EXPECT_EQ(w.addRebarBand(&toolbar), 0);
+    ASSERT_EQ(toolbar->create(w.getHandle(), 9, 1, std::span<const TBBUTTON>(&button, 1), 1), 0);
+    EXPECT_EQ(w.addRebarBand(toolbar.get()), 0);
     EXPECT_EQ(SendMessageW(rebarWindow, RB_GETBANDCOUNT, 0, 0), 1);
     // The band (at least 25 pixels high) made the rebar report its new height.
     EXPECT_GE(w.rebarHeight, 25 + 2);

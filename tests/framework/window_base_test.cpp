@@ -29,24 +29,6 @@ TEST_F(WindowBaseTest, ConstructorPreparesTheClassRecord) {
     EXPECT_EQ(object.created, 0);
 }
 
-TEST_F(WindowBaseTest, SetWindowClassCopiesEveryMember) {
-    RecordingObject object;
-    WNDCLASSEXW wc{};
-    wc.cbSize = 12;
-    wc.style = CS_HREDRAW;
-    wc.lpfnWndProc = &DefWindowProcW;
-    wc.cbWndExtra = 8;
-    const WString name = toWide("Copied");
-    wc.lpszClassName = name.c_str();
-    EXPECT_EQ(object.setWindowClass(wc), 0);
-    EXPECT_EQ(object.wc.cbSize, 12u);
-    EXPECT_EQ(object.wc.style, static_cast<UINT>(CS_HREDRAW));
-    EXPECT_EQ(object.wc.lpfnWndProc, &DefWindowProcW);
-    EXPECT_EQ(object.wc.cbWndExtra, 8);
-    EXPECT_EQ(object.wc.hInstance, nullptr);
-    EXPECT_EQ(object.wc.lpszClassName, name.c_str());
-}
-
 TEST_F(WindowBaseTest, RegisteringANameTwiceFails) {
     RecordingObject first;
     RecordingObject second;

@@ -29,30 +29,6 @@ protected:
     WindowGuard guard{nullptr};
 };
 
-TEST_F(WindowObjectTest, StartsWithDefaultGeometryAndNoStyles) {
-    RecordingObject fresh;
-    EXPECT_EQ(fresh.x, CW_USEDEFAULT);
-    EXPECT_EQ(fresh.y, CW_USEDEFAULT);
-    EXPECT_EQ(fresh.width, CW_USEDEFAULT);
-    EXPECT_EQ(fresh.height, CW_USEDEFAULT);
-    EXPECT_EQ(fresh.style, 0u);
-    EXPECT_EQ(fresh.exStyle, 0u);
-    EXPECT_EQ(fresh.toolTip, nullptr);
-}
-
-TEST_F(WindowObjectTest, SettersStoreAndAddBits) {
-    RecordingObject o;
-    EXPECT_EQ(o.setRect(1, 2, 3, 4), 0);
-    EXPECT_EQ(o.x, 1);
-    EXPECT_EQ(o.height, 4);
-    EXPECT_EQ(o.setStyle(WS_CHILD), 0);
-    EXPECT_EQ(o.addStyle(WS_VISIBLE), 0);
-    EXPECT_EQ(o.style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE));
-    EXPECT_EQ(o.setExStyle(WS_EX_TOOLWINDOW), 0);
-    EXPECT_EQ(o.addExStyle(WS_EX_TOPMOST), 0);
-    EXPECT_EQ(o.exStyle, static_cast<DWORD>(WS_EX_TOOLWINDOW | WS_EX_TOPMOST));
-}
-
 TEST_F(WindowObjectTest, GeometryFollowsCreateMoveAndSize) {
     // After WM_CREATE the fields describe the client area at the origin; WM_SIZE and
     // WM_MOVE from creation then overwrite them, so check through a fresh WM_CREATE view.
