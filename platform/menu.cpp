@@ -198,6 +198,11 @@ void resetMenus() {
 using namespace platform::detail;
 
 HMENU WINAPI CreateMenu(void) {
+    // The same per-process quota as for windows.
+    if (menus().size() >= 10000) {
+        SetLastError(1816 /*ERROR_NOT_ENOUGH_QUOTA*/);
+        return nullptr;
+    }
     HMENU menu = makeHandle<HMENU>();
     menus()[handleKey(menu)] = Menu{};
     return menu;
@@ -205,7 +210,7 @@ HMENU WINAPI CreateMenu(void) {
 
 HMENU WINAPI CreatePopupMenu(void) {
     HMENU menu = CreateMenu();
-    menus()[handleKey(menu)].popup = true;
+    if (menu) menus()[handleKey(menu)].popup = true;
     return menu;
 }
 

@@ -25,6 +25,8 @@ constexpr int kMenuBar = 19;
 constexpr int kThickFrame = 4;
 constexpr int kDialogFrame = 3;
 constexpr int kEdge = 2;
+constexpr size_t kUserObjectQuota = 10000;
+constexpr DWORD kNotEnoughQuota = 1816; // ERROR_NOT_ENOUGH_QUOTA
 
 struct WindowClass {
     std::u16string name;
@@ -68,6 +70,7 @@ struct Registry {
     ATOM nextAtom = 0xC000;
     int cascade = 0;
     HWND focus = nullptr;
+    int ownedWindows = 0; // windows with an owner, so most destructions need not look
 };
 
 Registry& registry() {
@@ -190,6 +193,7 @@ void freeWindow(HWND hwnd) {
     HMENU menu = hasMenuBar(w) ? w->menu : nullptr;
     w->cls->windows--;
     auto& reg = registry();
+    if (!(w->style & WS_CHILD) && w->owner) reg.ownedWindows--;
     if (reg.focus == hwnd) reg.focus = nullptr;
     discardMessagesFor(hwnd);
     {
@@ -283,19 +287,18 @@ RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu) {
 
 void resetWindows() {
     auto& reg = registry();
-    for (;;) {
-        HWND top = nullptr;
-        for (auto& [key, w] : reg.windows)
-            if (!w->destroying && !(w->style & WS_CHILD)) top = w->handle;
-        if (!top) break;
-        DestroyWindow(top);
-    }
+    std::vector<HWND> tops;
+    for (auto& [key, w] : reg.windows)
+        if (!(w->style & WS_CHILD)) tops.push_back(w->handle);
+    for (HWND top : tops)
+        if (findWindow(top)) DestroyWindow(top);
     std::lock_guard lock(reg.mutex);
     reg.windows.clear();
     reg.classes.clear();
     reg.nextAtom = 0xC000;
     reg.cascade = 0;
     reg.focus = nullptr;
+    reg.ownedWindows = 0;
 }
 
 } // namespace platform::detail
@@ -421,6 +424,13 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     if (!(style & (WS_CHILD | WS_POPUP))) style |= WS_CLIPSIBLINGS | WS_CAPTION;
     if ((style & WS_THICKFRAME) || (style & WS_DLGFRAME)) exStyle |= WS_EX_WINDOWEDGE;
 
+    // Windows gives a process at most this many window and menu handles; the limit keeps
+    // a runaway creator from eating memory.
+    if (registry().windows.size() >= kUserObjectQuota) {
+        SetLastError(kNotEnoughQuota);
+        return nullptr;
+    }
+
     // Default geometry: children get nothing, overlapped windows a cascade position and a
     // size of three quarters of the screen.
     auto& reg = registry();
@@ -456,6 +466,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
         w->id = reinterpret_cast<UINT_PTR>(menu);
     } else {
         w->owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
+        if (w->owner) reg.ownedWindows++;
         if (menu && IsMenu(menu)) w->menu = menu;
     }
     w->window = {clampInt(x), clampInt(y), clampInt(static_cast<long long>(x) + cx),
@@ -531,7 +542,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
         if (!(w = findWindow(hwnd)) || w->destroying) return TRUE;
     }
     // Owned windows (tooltips, dialogs) go before their owner, as on Windows.
-    if (!(w->style & WS_CHILD)) {
+    if (!(w->style & WS_CHILD) && registry().ownedWindows > 0) {
         std::vector<HWND> ownedWindows;
         for (auto& [key, other] : registry().windows)
             if (other->owner == hwnd && !other->destroying) ownedWindows.push_back(other->handle);
