@@ -143,11 +143,13 @@ TEST_F(Creation, HandlesAreNeverReused) {
 
 TEST_F(Creation, ARunawayCreatorMeetsTheHandleQuota) {
     int made = 0;
-    while (made < 20000 && makeTopLevel(u"w", WS_POPUP, 0, 0, 1, 1)) made++;
+    while (made < 20000 && makeTopLevel(u"w", WS_POPUP, 0, 0, 1, 1))
+        made++;
     EXPECT_EQ(made, 10000);
     EXPECT_EQ(GetLastError(), 1816u);
     int menus = 0;
-    while (menus < 20000 && CreateMenu()) menus++;
+    while (menus < 20000 && CreateMenu())
+        menus++;
     EXPECT_EQ(menus, 10000);
 }
 
