@@ -32,6 +32,13 @@ public:
     // Part of the window needs repainting; controls invalidate themselves when their content
     // (a status bar's text, a toolbar's buttons) changes.
     virtual void windowInvalidated(HWND) {}
+    // The non-client frame this display gives a window with these styles, as the thickness
+    // of each edge; false keeps the window system's own metrics. A desktop that draws the
+    // caption and borders itself outside the window leaves only the menu bar inside it.
+    virtual bool frameInsets(DWORD /*style*/, DWORD /*exStyle*/, bool /*hasMenu*/,
+                             RECT& /*insets*/) {
+        return false;
+    }
 
     // The GUI thread's queue is empty: block until wake() is called, until the driver has
     // handled events of its own (which may have posted messages), or until the timeout.

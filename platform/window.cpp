@@ -261,6 +261,8 @@ HMENU windowMenu(HWND hwnd) {
 }
 
 RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu) {
+    RECT shown;
+    if (displayDriver().frameInsets(style, exStyle, hasMenu, shown)) return shown;
     int frame = 0;
     bool dialogFrame =
         (exStyle & WS_EX_DLGMODALFRAME) || ((style & WS_DLGFRAME) && !(style & WS_THICKFRAME));

@@ -1,0 +1,12 @@
+// The desktop drivers: the player's windows, menus and open dialog on Qt Widgets, and its
+// sound through the desktop's audio server on Qt Multimedia.
+#pragma once
+
+namespace platform::qt {
+
+// Connects to the desktop and installs the display, file chooser and audio drivers. Returns
+// false, installing nothing, when there is no display to connect to. Call it once, before the
+// first window is created; everything is torn down when the process exits.
+bool install();
+
+} // namespace platform::qt
