@@ -7,10 +7,12 @@
 
 #ifdef _WIN32
 
+// windows.h comes first: the others build on its types.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <mmsystem.h>
-#include <windows.h>
 
 #else
 
