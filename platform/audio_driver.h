@@ -33,6 +33,9 @@ class AudioDriver {
 public:
     virtual ~AudioDriver() = default;
     virtual const char* name() const = 0;
+    // How many output devices there are, for waveOutGetNumDevs; the wave output uses only
+    // the default one.
+    virtual unsigned deviceCount() const { return 1; }
     // Opens the default output device for the format, or returns null when there is no
     // device or it cannot play the format.
     virtual std::unique_ptr<AudioDevice> open(const WAVEFORMATEX& format) = 0;

@@ -35,6 +35,17 @@ FileChooser& fileChooser();
 // Installs a chooser (not owned, must outlive its use); null restores the headless one.
 void setFileChooser(FileChooser* chooser);
 
+// The headless chooser, for tests; its script is filled by headless::scriptOpenFileName
+// (headless.h), where an empty path stands for a cancel.
+namespace headless {
+// The request the headless chooser was given last, if it was asked since the last reset.
+std::optional<OpenFileRequest> lastOpenFileRequest();
+// Scripted answers not used yet.
+size_t scriptedOpenFileNames();
+// Forgets the script and the last request.
+void resetFileChooser();
+} // namespace headless
+
 } // namespace platform
 
 #endif // _WIN32

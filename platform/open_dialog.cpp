@@ -1,23 +1,16 @@
 // The open-file dialog: GetOpenFileNameW checks the caller's record and hands the request
-// to the file chooser in use.
-//
-// Without a desktop there is nobody to choose a file: the headless chooser answers from a
-// script that tests fill, and the dialog is cancelled when the script is empty.
+// to the file chooser in use (file_chooser.cpp, with the headless, scripted one).
 #include "file_chooser.h"
 #include "headless.h"
+#include "headless_audio.h"
 #include "internal.h"
-
-#include <atomic>
-#include <deque>
 
 namespace platform::detail {
 
 namespace {
 
 struct Dialogs {
-    std::deque<std::string> answers;
     DWORD lastError = 0;
-    std::vector<std::string> filtersSeen;
 };
 
 Dialogs& dialogs() {
@@ -25,55 +18,18 @@ Dialogs& dialogs() {
     return d;
 }
 
-class ScriptedChooser : public platform::FileChooser {
-public:
-    const char* name() const override { return "headless"; }
-    std::optional<std::string> chooseFileToOpen(const platform::OpenFileRequest& request) override {
-        auto& d = dialogs();
-        d.filtersSeen.clear();
-        for (auto& [text, patterns] : request.filters) {
-            d.filtersSeen.push_back(text);
-            d.filtersSeen.push_back(patterns);
-        }
-        if (d.answers.empty()) return std::nullopt;
-        std::string path = d.answers.front();
-        d.answers.pop_front();
-        return path;
-    }
-};
-
-ScriptedChooser& scriptedChooser() {
-    static ScriptedChooser c;
-    return c;
-}
-
-std::atomic<platform::FileChooser*> installedChooser{nullptr};
-
 } // namespace
 
-void resetDialogs() { dialogs() = Dialogs{}; }
+void resetDialogs() {
+    dialogs() = Dialogs{};
+    platform::headless::resetFileChooser();
+    // The wave output is the other service that outlives windows; it starts afresh too.
+    platform::headless::resetAudio();
+}
 
 } // namespace platform::detail
 
 using namespace platform::detail;
-
-namespace platform {
-
-FileChooser& fileChooser() {
-    FileChooser* c = installedChooser.load();
-    return c ? *c : scriptedChooser();
-}
-
-void setFileChooser(FileChooser* chooser) { installedChooser.store(chooser); }
-
-namespace headless {
-
-void scriptOpenFileName(const std::string& path) { dialogs().answers.push_back(path); }
-
-std::vector<std::string> lastOpenFileFilters() { return dialogs().filtersSeen; }
-
-} // namespace headless
-} // namespace platform
 
 BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW ofn) {
     auto& d = dialogs();
@@ -101,6 +57,7 @@ BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW ofn) {
         }
     }
     request.selectedFilter = ofn->nFilterIndex > 0 ? ofn->nFilterIndex - 1 : 0;
+    if (request.selectedFilter >= request.filters.size()) request.selectedFilter = 0;
     request.title = toUtf8(copyString(ofn->lpstrTitle));
     request.initialDirectory = toUtf8(copyString(ofn->lpstrInitialDir));
     request.fileMustExist = (ofn->Flags & OFN_FILEMUSTEXIST) != 0;
@@ -109,7 +66,8 @@ BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW ofn) {
     std::u16string path = fromUtf8(*chosen);
     if (path.size() + 1 > ofn->nMaxFile) {
         // Windows puts the needed size in the first unit of the buffer.
-        if (ofn->nMaxFile >= 1) ofn->lpstrFile[0] = static_cast<WCHAR>(std::min<size_t>(path.size() + 1, 0xFFFF));
+        if (ofn->nMaxFile >= 1)
+            ofn->lpstrFile[0] = static_cast<WCHAR>(std::min<size_t>(path.size() + 1, 0xFFFF));
         d.lastError = FNERR_BUFFERTOOSMALL;
         return FALSE;
     }
@@ -118,11 +76,14 @@ BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW ofn) {
     size_t name = slash == std::u16string::npos ? 0 : slash + 1;
     size_t dot = path.find_last_of(u'.');
     ofn->nFileOffset = static_cast<WORD>(std::min<size_t>(name, 0xFFFF));
-    ofn->nFileExtension = static_cast<WORD>(
-        dot == std::u16string::npos || dot < name ? path.size() : std::min<size_t>(dot + 1, 0xFFFF));
+    ofn->nFileExtension = static_cast<WORD>(dot == std::u16string::npos || dot < name
+                                                ? path.size()
+                                                : std::min<size_t>(dot + 1, 0xFFFF));
     if (ofn->lpstrFileTitle && ofn->nMaxFileTitle > 0)
         copyToBuffer(path.substr(name), ofn->lpstrFileTitle, static_cast<int>(ofn->nMaxFileTitle));
     return TRUE;
 }
 
-DWORD WINAPI CommDlgExtendedError(void) { return dialogs().lastError; }
+DWORD WINAPI CommDlgExtendedError(void) {
+    return dialogs().lastError;
+}
