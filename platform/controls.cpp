@@ -480,7 +480,8 @@ struct Rebar {
     bool again = false;
 };
 
-constexpr int kBandHeader = 4;
+constexpr int kGripper = 9;
+constexpr int kBandMargin = 4;
 constexpr int kRowGap = 2;
 constexpr size_t kMaxBands = 1024;
 
@@ -500,14 +501,30 @@ int bandHeight(const Band& b) {
     return h;
 }
 
-int bandWidth(const Band& b) {
+// A lone band has no gripper to drag it by; with several each has one.
+int bandHeader(const Band& b, size_t shownBands) {
+    bool gripper = !(b.info.fStyle & RBBS_NOGRIPPER) &&
+                   (shownBands > 1 || (b.info.fStyle & RBBS_GRIPPERALWAYS));
+    return gripper ? kGripper : 0;
+}
+
+int bandWidth(const Band& b, size_t shownBands) {
     int w = static_cast<int>(std::min<UINT>(std::max(b.info.cx, b.info.cxMinChild), 100000));
-    return w + kBandHeader;
+    return bandHeader(b, shownBands) + w + kBandMargin;
+}
+
+size_t shownBands(const Rebar* r) {
+    size_t shown = 0;
+    for (const Band& b : r->bands)
+        shown += bandVisible(b) ? 1 : 0;
+    return shown;
 }
 
 // Lays the bands out in rows over the current width; returns the client height they need.
 int arrangeBands(Rebar* r, int width, bool borders) {
     int top = 0, rows = 0;
+    const size_t shown = shownBands(r);
+    auto bandWidth = [shown](const Band& b) { return ::platform::detail::bandWidth(b, shown); };
     size_t i = 0;
     while (i < r->bands.size()) {
         if (!bandVisible(r->bands[i])) {
@@ -545,12 +562,14 @@ int arrangeBands(Rebar* r, int width, bool borders) {
 }
 
 void placeBandChildren(Rebar* r) {
+    const size_t shown = shownBands(r);
     for (const Band& b : r->bands) {
         if (!b.info.hwndChild || !IsWindow(b.info.hwndChild) || !bandVisible(b)) continue;
+        int header = bandHeader(b, shown);
         int h = bandHeight(b);
         int y = b.rect.top + (rectHeight(b.rect) - h) / 2;
-        MoveWindow(b.info.hwndChild, b.rect.left + kBandHeader, y,
-                   std::max(0, rectWidth(b.rect) - kBandHeader), h, TRUE);
+        int w = std::max(0, rectWidth(b.rect) - header - kBandMargin);
+        MoveWindow(b.info.hwndChild, b.rect.left + header, y, w, h, TRUE);
     }
 }
 
@@ -577,13 +596,15 @@ void layoutRebar(HWND hwnd) {
         if (!r) return;
         bool heightChanged = height != r->height;
         r->height = height;
-        if (!(style & CCS_NORESIZE) && rectHeight(c) != height) {
+        RECT outer;
+        GetWindowRect(hwnd, &outer);
+        if (!(style & CCS_NORESIZE) && rectHeight(outer) != height + frameHeight(hwnd)) {
             if (style & CCS_NOPARENTALIGN) {
-                SetWindowPos(hwnd, nullptr, 0, 0, c.right + 0, height + frameHeight(hwnd),
-                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            } else {
                 RECT w;
                 GetWindowRect(hwnd, &w);
+                SetWindowPos(hwnd, nullptr, 0, 0, rectWidth(w), height + frameHeight(hwnd),
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            } else {
                 RECT pc{};
                 GetClientRect(GetParent(hwnd), &pc);
                 SetWindowPos(hwnd, nullptr, 0, 0, pc.right, height + frameHeight(hwnd),
@@ -647,6 +668,9 @@ LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_NCDESTROY:
         destroyState<Rebar>(hwnd);
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_CREATE:
+        layoutRebar(hwnd);
+        return 0;
     case RB_INSERTBANDW: {
         if (r->bands.size() >= kMaxBands) return FALSE;
         Band band;

@@ -119,7 +119,11 @@ HWND childAt(HWND hwnd, POINT& p) {
             GetWindowRect(child, &r);
             POINT s = p;
             ClientToScreen(hwnd, &s);
-            if (s.x >= r.left && s.x < r.right && s.y >= r.top && s.y < r.bottom) hit = child;
+            // Siblings come top of the Z order first; the first under the point wins.
+            if (s.x >= r.left && s.x < r.right && s.y >= r.top && s.y < r.bottom) {
+                hit = child;
+                break;
+            }
         }
         if (!hit) return hwnd;
         ClientToScreen(hwnd, &p);

@@ -409,6 +409,10 @@ typedef struct tagACCEL {
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
 #define SIZE_MAXIMIZED 2

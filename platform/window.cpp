@@ -58,6 +58,8 @@ struct Window {
     bool destroying = false;
     bool invalid = false;
     bool erase = false;
+    // An overlapped window hears its first WM_SIZE and WM_MOVE when it is first shown.
+    bool needSize = false;
     std::thread::id thread;
 };
 
@@ -70,6 +72,7 @@ struct Registry {
     ATOM nextAtom = 0xC000;
     int cascade = 0;
     HWND focus = nullptr;
+    HWND active = nullptr;
     int ownedWindows = 0; // windows with an owner, so most destructions need not look
 };
 
@@ -160,6 +163,27 @@ void applyMinMax(HWND hwnd, int& cx, int& cy) {
 
 void freeWindow(HWND hwnd);
 
+// Makes hwnd the active top-level window (null: none), with the messages Windows sends to
+// the window losing and the one gaining activation.
+void activate(HWND hwnd) {
+    auto& reg = registry();
+    HWND old = reg.active;
+    if (old == hwnd) return;
+    reg.active = hwnd;
+    if (old && findWindow(old)) {
+        send(old, WM_NCACTIVATE, FALSE, 0);
+        send(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+        if (!hwnd && findWindow(old)) send(old, WM_ACTIVATEAPP, FALSE, 0);
+    }
+    if (!hwnd) {
+        if (reg.focus) SetFocus(nullptr);
+        return;
+    }
+    if (!old && findWindow(hwnd)) send(hwnd, WM_ACTIVATEAPP, TRUE, 0);
+    if (findWindow(hwnd)) send(hwnd, WM_NCACTIVATE, TRUE, 0);
+    if (findWindow(hwnd)) send(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+}
+
 void sendDestroy(HWND hwnd) {
     Window* w = findWindow(hwnd);
     if (!w) return;
@@ -176,7 +200,8 @@ void freeWindow(HWND hwnd) {
     Window* w = findWindow(hwnd);
     if (!w) return;
     w->destroying = true;
-    std::vector<HWND> children = w->children;
+    // The last child goes first, as on Windows.
+    std::vector<HWND> children(w->children.rbegin(), w->children.rend());
     for (HWND child : children)
         freeWindow(child);
     if (!findWindow(hwnd)) return;
@@ -195,6 +220,7 @@ void freeWindow(HWND hwnd) {
     auto& reg = registry();
     if (!(w->style & WS_CHILD) && w->owner) reg.ownedWindows--;
     if (reg.focus == hwnd) reg.focus = nullptr;
+    if (reg.active == hwnd) reg.active = nullptr;
     discardMessagesFor(hwnd);
     {
         std::lock_guard lock(reg.mutex);
@@ -300,6 +326,7 @@ void resetWindows() {
     reg.nextAtom = 0xC000;
     reg.cascade = 0;
     reg.focus = nullptr;
+    reg.active = nullptr;
     reg.ownedWindows = 0;
 }
 
@@ -469,6 +496,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     } else {
         w->owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
         if (w->owner) reg.ownedWindows++;
+        w->needSize = !(style & WS_POPUP);
         if (menu && IsMenu(menu)) w->menu = menu;
     }
     w->window = {clampInt(x), clampInt(y), clampInt(static_cast<long long>(x) + cx),
@@ -514,11 +542,12 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
     }
     if (!(w = findWindow(hwnd))) return nullptr;
 
-    send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width(w->client), height(w->client)));
-    if (!(w = findWindow(hwnd))) return nullptr;
-    POINT origin{w->client.left, w->client.top};
-    send(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
-    if (!(w = findWindow(hwnd))) return nullptr;
+    if (!w->needSize) {
+        send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width(w->client), height(w->client)));
+        if (!(w = findWindow(hwnd))) return nullptr;
+        send(hwnd, WM_MOVE, 0, MAKELPARAM(w->client.left, w->client.top));
+        if (!(w = findWindow(hwnd))) return nullptr;
+    }
 
     if ((w->style & WS_CHILD) && !(w->exStyle & WS_EX_NOPARENTNOTIFY))
         send(w->parent, WM_PARENTNOTIFY, MAKEWPARAM(WM_CREATE, w->id),
@@ -541,6 +570,10 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     if (w->style & WS_VISIBLE) {
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!(w = findWindow(hwnd)) || w->destroying) return TRUE;
+    }
+    if (registry().active == hwnd) {
+        activate(nullptr);
         if (!(w = findWindow(hwnd)) || w->destroying) return TRUE;
     }
     // Owned windows (tooltips, dialogs) go before their owner, as on Windows.
@@ -606,10 +639,20 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow) {
     bool show = cmdShow != SW_HIDE && cmdShow != SW_MINIMIZE;
     if (show == wasVisible) return wasVisible;
     send(hwnd, WM_SHOWWINDOW, show, 0);
-    if (!findWindow(hwnd)) return wasVisible;
+    if (!(w = findWindow(hwnd))) return wasVisible;
+    bool activates = show && !(w->style & WS_CHILD) && !(w->exStyle & WS_EX_NOACTIVATE) &&
+                     cmdShow != SW_SHOWNA && cmdShow != SW_SHOWNOACTIVATE &&
+                     cmdShow != SW_SHOWMINNOACTIVE;
     SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                 (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER |
-                     SWP_NOACTIVATE);
+                 (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOSIZE | SWP_NOMOVE |
+                     (activates ? 0 : SWP_NOZORDER | SWP_NOACTIVATE));
+    if (!(w = findWindow(hwnd))) return wasVisible;
+    if (show && w->needSize) {
+        w->needSize = false;
+        send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width(w->client), height(w->client)));
+        if ((w = findWindow(hwnd)))
+            send(hwnd, WM_MOVE, 0, MAKELPARAM(w->client.left, w->client.top));
+    }
     return wasVisible;
 }
 
@@ -744,8 +787,7 @@ HWND WINAPI SetFocus(HWND hwnd) {
 }
 
 HWND WINAPI GetActiveWindow(void) {
-    HWND focus = registry().focus;
-    return focus && findWindow(focus) ? GetAncestor(focus, GA_ROOT) : nullptr;
+    return registry().active;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -973,6 +1015,9 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         if (p.x >= wr.left && p.x < wr.right && p.y >= wr.top && p.y < wr.bottom) return HTCAPTION;
         return HTNOWHERE;
     }
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) SetFocus(hwnd);
+        return 0;
     case WM_MOUSEACTIVATE:
         return 1; // MA_ACTIVATE
     case WM_NCACTIVATE:
@@ -1057,27 +1102,30 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     Window* w = windowOrError(hwnd);
     if (!w) return FALSE;
     flags &= ~(kNoClientSize | kNoClientMove);
+    // The window hears the request as it was made; what it leaves unchanged is found after.
+    WINDOWPOS wp{hwnd, insertAfter, x, y, cx, cy, flags};
+    if (!(flags & SWP_NOSENDCHANGING)) {
+        send(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&wp));
+        if (!(w = findWindow(hwnd))) return FALSE;
+        flags = wp.flags & ~(kNoClientSize | kNoClientMove);
+    }
     RECT old = w->window;
-    if (flags & SWP_NOMOVE) x = old.left, y = old.top;
-    if (flags & SWP_NOSIZE) cx = width(old), cy = height(old);
-    cx = std::max(cx, 0);
-    cy = std::max(cy, 0);
+    if (flags & SWP_NOMOVE)
+        x = old.left, y = old.top;
+    else
+        x = wp.x, y = wp.y;
+    if (flags & SWP_NOSIZE)
+        cx = width(old), cy = height(old);
+    else
+        cx = std::max(wp.cx, 0), cy = std::max(wp.cy, 0);
     bool visible = (w->style & WS_VISIBLE) != 0;
     if ((flags & SWP_SHOWWINDOW) && visible) flags &= ~SWP_SHOWWINDOW;
     if ((flags & SWP_HIDEWINDOW) && !visible) flags &= ~SWP_HIDEWINDOW;
     if (cx == width(old) && cy == height(old)) flags |= SWP_NOSIZE;
     if (x == old.left && y == old.top) flags |= SWP_NOMOVE;
-
-    WINDOWPOS wp{hwnd, insertAfter, x, y, cx, cy, flags};
-    if (!(flags & SWP_NOSENDCHANGING)) {
-        send(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&wp));
-        if (!(w = findWindow(hwnd))) return FALSE;
-        if (!(wp.flags & SWP_NOMOVE)) x = wp.x, y = wp.y;
-        if (!(wp.flags & SWP_NOSIZE)) cx = std::max(wp.cx, 0), cy = std::max(wp.cy, 0);
-        flags = wp.flags;
-        if (cx == width(old) && cy == height(old)) flags |= SWP_NOSIZE;
-        if (x == old.left && y == old.top) flags |= SWP_NOMOVE;
-    }
+    if ((flags & SWP_NOSIZE) && (flags & SWP_NOMOVE) &&
+        !(flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW | SWP_FRAMECHANGED)))
+        return TRUE; // nothing to do, and Windows then sends nothing more
     RECT newWindow{x, y, clampInt(static_cast<long long>(x) + cx),
                    clampInt(static_cast<long long>(y) + cy)};
     RECT oldClient = w->client;
@@ -1108,6 +1156,10 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     if (geometryChanged) displayDriver().windowMoved(hwnd);
     if (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))
         displayDriver().windowShown(hwnd, (flags & SWP_SHOWWINDOW) != 0);
+    if ((flags & SWP_SHOWWINDOW) && !(flags & SWP_NOACTIVATE) && !(w->style & WS_CHILD)) {
+        activate(hwnd);
+        if (!(w = findWindow(hwnd))) return FALSE;
+    }
     if (!(flags & SWP_NOREDRAW) &&
         ((flags & SWP_SHOWWINDOW) || !(flags & kNoClientSize) || (flags & SWP_FRAMECHANGED)))
         invalidate(w, true);

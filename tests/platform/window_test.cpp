@@ -50,17 +50,41 @@ using Creation = PlatformTest;
 TEST_F(Creation, TopLevelMessagesComeInWindowsOrder) {
     HWND w = makeTopLevel(u"Top", WS_OVERLAPPEDWINDOW);
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(messagesOf(w), (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE,
-                                                WM_CREATE, WM_SIZE, WM_MOVE}));
+    // An overlapped window hears its size only when it is first shown.
+    EXPECT_EQ(messagesOf(w),
+              (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE}));
+    HWND popup = makeTopLevel(u"Popup", WS_POPUP);
+    EXPECT_EQ(messagesOf(popup),
+              (std::vector<UINT>{WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SIZE, WM_MOVE}));
+    seen().clear();
+    ShowWindow(w, SW_SHOW);
+    EXPECT_EQ(messagesOf(w, {WM_SHOWWINDOW, WM_SIZE, WM_MOVE}),
+              (std::vector<UINT>{WM_SHOWWINDOW, WM_SIZE, WM_MOVE}));
+    seen().clear();
+    ShowWindow(w, SW_HIDE);
+    ShowWindow(w, SW_SHOW);
+    EXPECT_TRUE(messagesOf(w, {WM_SIZE, WM_MOVE}).empty());
 }
 
-TEST_F(Creation, VisibleWindowIsShownAfterItsSizeAndMove) {
+TEST_F(Creation, VisibleWindowIsShownActivatedAndSizedDuringCreation) {
     HWND w = makeTopLevel(u"Top", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    auto order = messagesOf(w, {WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW});
-    EXPECT_EQ(order, (std::vector<UINT>{WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}));
+    auto order = messagesOf(w, {WM_CREATE, WM_SHOWWINDOW, WM_WINDOWPOSCHANGING, WM_ACTIVATEAPP,
+                                WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS, WM_WINDOWPOSCHANGED,
+                                WM_SIZE, WM_MOVE});
+    EXPECT_EQ(order, (std::vector<UINT>{WM_CREATE, WM_SHOWWINDOW, WM_WINDOWPOSCHANGING,
+                                        WM_ACTIVATEAPP, WM_NCACTIVATE, WM_ACTIVATE, WM_SETFOCUS,
+                                        WM_WINDOWPOSCHANGED, WM_SIZE, WM_MOVE}));
     EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_EQ(GetActiveWindow(), w);
+    EXPECT_EQ(GetFocus(), w);
     HWND hidden = makeTopLevel(u"Hidden", WS_OVERLAPPEDWINDOW);
     EXPECT_FALSE(IsWindowVisible(hidden));
+    seen().clear();
+    DestroyWindow(w);
+    EXPECT_EQ(
+        messagesOf(w, {WM_NCACTIVATE, WM_ACTIVATE, WM_ACTIVATEAPP, WM_KILLFOCUS, WM_DESTROY}),
+        (std::vector<UINT>{WM_NCACTIVATE, WM_ACTIVATE, WM_ACTIVATEAPP, WM_KILLFOCUS, WM_DESTROY}));
+    EXPECT_EQ(GetActiveWindow(), nullptr);
 }
 
 TEST_F(Creation, ChildGetsNoMinMaxAndItsParentIsNotified) {
@@ -396,10 +420,10 @@ TEST_F(Geometry, MoveWindowSendsPositionChangesThenMoveAndSize) {
             EXPECT_EQ(s.lParam, MAKELPARAM(60, 45));
         }
     }
-    // The same rectangle again changes nothing, so there is no WM_SIZE or WM_MOVE.
+    // The same rectangle again changes nothing: the window hears the request and no more.
     seen().clear();
     MoveWindow(child, 10, 12, 60, 45, TRUE);
-    EXPECT_TRUE(messagesOf(child, {WM_MOVE, WM_SIZE}).empty());
+    EXPECT_EQ(messagesOf(child), (std::vector<UINT>{WM_WINDOWPOSCHANGING}));
     // A pure move sends no WM_SIZE.
     seen().clear();
     MoveWindow(child, 20, 12, 60, 45, TRUE);
