@@ -241,6 +241,8 @@ struct Toolbar {
     size_t structSize = sizeof(TBBUTTON);
     std::vector<ToolbarButton> buttons;
     int images = 0;
+    // Bitmaps already added, by source, with the index of their first image.
+    std::vector<std::pair<std::pair<HINSTANCE, UINT_PTR>, int>> bitmaps;
     int buttonWidth = 23, buttonHeight = 22;
     int bitmapWidth = 16, bitmapHeight = 15;
     bool pressed = false;
@@ -248,18 +250,19 @@ struct Toolbar {
 };
 
 constexpr int kSeparatorWidth = 8;
+constexpr int kDividerHeight = 2;
 constexpr size_t kMaxButtons = 4096;
 
-int toolbarHeight(HWND hwnd, Toolbar* t) {
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
-    return t->buttonHeight + 4 + ((style & CCS_NODIVIDER) ? 0 : 2);
+// Client height; the divider line above the buttons is part of the frame.
+int toolbarHeight(Toolbar* t) {
+    return t->buttonHeight + 4;
 }
 
 void alignToolbar(HWND hwnd) {
     Toolbar* t = stateOf<Toolbar>(hwnd);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
     if (!t || (style & CCS_NORESIZE)) return;
-    int h = toolbarHeight(hwnd, t) + frameHeight(hwnd);
+    int h = toolbarHeight(t) + frameHeight(hwnd);
     if (style & CCS_NOPARENTALIGN) {
         RECT w;
         GetWindowRect(hwnd, &w);
@@ -333,6 +336,14 @@ LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_CREATE:
         alignToolbar(hwnd);
         return 0;
+    case WM_NCCALCSIZE: {
+        LRESULT r = DefWindowProcW(hwnd, message, wParam, lParam);
+        RECT* rc = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                          : reinterpret_cast<RECT*>(lParam);
+        if (rc && !(GetWindowLongPtrW(hwnd, GWL_STYLE) & CCS_NODIVIDER))
+            rc->top = std::min(rc->top + kDividerHeight, rc->bottom);
+        return r;
+    }
     case TB_BUTTONSTRUCTSIZE:
         if (wParam >= 16 && wParam <= 64) t->structSize = wParam;
         return 0;
@@ -362,8 +373,12 @@ LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         } else {
             return -1; // no module of ours carries bitmap resources
         }
+        // The same bitmap again adds nothing and answers where it already is.
+        for (auto& [source, index] : t->bitmaps)
+            if (source.first == add->hInst && source.second == add->nID) return index;
         int first = t->images;
         t->images += added;
+        t->bitmaps.push_back({{add->hInst, add->nID}, first});
         changed();
         return first;
     }
@@ -481,6 +496,7 @@ struct Rebar {
 };
 
 constexpr int kGripper = 9;
+constexpr int kEmptyBandHeight = 4;
 constexpr int kBandMargin = 4;
 constexpr int kRowGap = 2;
 constexpr size_t kMaxBands = 1024;
@@ -490,6 +506,8 @@ bool bandVisible(const Band& b) {
 }
 
 int bandHeight(const Band& b) {
+    // Without a child window a band is only as high as its own decoration.
+    if (!b.info.hwndChild || !IsWindow(b.info.hwndChild)) return kEmptyBandHeight;
     int h = static_cast<int>(std::min<UINT>(b.info.cyMinChild, 10000));
     if ((b.info.fStyle & RBBS_VARIABLEHEIGHT) && b.info.cyChild > b.info.cyMinChild)
         h = static_cast<int>(std::min<UINT>(b.info.cyChild, 10000));
@@ -789,7 +807,7 @@ HWND toolWindow(const TTTOOLINFOW& t) {
 }
 
 int findTool(Tooltip* tip, const TTTOOLINFOW* key) {
-    if (!key || key->cbSize < TTTOOLINFOW_V1_SIZE) return -1;
+    if (!key) return -1;
     for (size_t i = 0; i < tip->tools.size(); i++)
         if (tip->tools[i].info.hwnd == key->hwnd && tip->tools[i].info.uId == key->uId)
             return static_cast<int>(i);
@@ -877,11 +895,17 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         destroyState<Tooltip>(hwnd);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
+    case WM_CREATE:
+        // Hidden and empty until it has something to show.
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
     case TTM_ADDTOOLW: {
-        if (!info || info->cbSize < TTTOOLINFOW_V1_SIZE || tip->tools.size() >= kMaxTools)
-            return FALSE;
+        if (!info || tip->tools.size() >= kMaxTools) return FALSE;
+        // Windows reads the first version of the record whatever cbSize says.
         Tool tool;
-        std::memcpy(&tool.info, info, std::min<size_t>(info->cbSize, sizeof tool.info));
+        std::memcpy(&tool.info, info,
+                    std::max<size_t>(TTTOOLINFOW_V1_SIZE,
+                                     std::min<size_t>(info->cbSize, sizeof tool.info)));
         tool.info.cbSize = sizeof tool.info;
         setToolText(tool, info->lpszText);
         tool.info.lpszText = nullptr;

@@ -83,7 +83,10 @@ TEST_F(Controls, ToolbarTakesButtonsAndImages) {
     ASSERT_NE(tb, nullptr);
     EXPECT_EQ(SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 2);
     TBADDBITMAP more{HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
-    EXPECT_EQ(SendMessageW(tb, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&more)), 15);
+    // The standard images are there already: the same bitmap answers where it is.
+    EXPECT_EQ(SendMessageW(tb, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&more)), 0);
+    TBADDBITMAP view{HINST_COMMCTRL, IDB_VIEW_SMALL_COLOR};
+    EXPECT_EQ(SendMessageW(tb, TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&view)), 15);
     EXPECT_EQ(SendMessageW(tb, TB_ADDBITMAP, 1, 0), -1);
     EXPECT_TRUE(SendMessageW(tb, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(buttons)));
     EXPECT_EQ(SendMessageW(tb, TB_BUTTONCOUNT, 0, 0), 3);
@@ -146,7 +149,7 @@ TEST_F(Controls, RebarGrowsWithBandsAndTellsItsParent) {
 
     // A second band with a break starts a new row: the rebar grows again.
     band.fStyle = RBBS_BREAK;
-    band.hwndChild = nullptr;
+    band.hwndChild = makeChild(frame, 31);
     band.cyMinChild = 30;
     SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
     EXPECT_EQ(SendMessageW(rebar, RB_GETBANDCOUNT, 0, 0), 2);
@@ -159,6 +162,13 @@ TEST_F(Controls, RebarGrowsWithBandsAndTellsItsParent) {
     GetClientRect(rebar, &c);
     EXPECT_EQ(c.bottom, 57);
     EXPECT_EQ(notes.size(), 2u);
+
+    // A band without a child window is only as high as its decoration.
+    band.fStyle = RBBS_BREAK;
+    band.hwndChild = nullptr;
+    SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+    GetClientRect(rebar, &c);
+    EXPECT_EQ(c.bottom, 57 + 2 + 4);
 
     band.cbSize = 8;
     EXPECT_FALSE(SendMessageW(rebar, RB_INSERTBANDW, static_cast<WPARAM>(-1),
@@ -194,6 +204,9 @@ TEST_F(Controls, TooltipWatchesItsToolWithoutSwallowingMessages) {
     ASSERT_NE(tip, nullptr);
     EXPECT_EQ(GetParent(tip), owner); // a pop-up: its parent is its owner
     EXPECT_TRUE(GetWindowLongPtrW(tip, GWL_STYLE) & WS_POPUP);
+    RECT tr;
+    GetWindowRect(tip, &tr);
+    EXPECT_EQ(tr.right - tr.left, 0); // nothing to show yet
 
     WNDPROC before = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(owner, GWLP_WNDPROC));
     std::u16string tipText = u"Hello";
@@ -234,8 +247,6 @@ TEST_F(Controls, TooltipWatchesItsToolWithoutSwallowingMessages) {
     EXPECT_EQ(platform::headless::tooltipShownText(tip), "");
 
     EXPECT_FALSE(SendMessageW(tip, TTM_ADDTOOLW, 0, 0));
-    tool.cbSize = 8;
-    EXPECT_FALSE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)));
     EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
 
     // The owner's destruction takes the tooltip with it.
