@@ -1,0 +1,140 @@
+#include "app/main_frame.h"
+
+#include "framework/status_bar.h"
+#include "framework/text.h"
+#include "framework/window_menu.h"
+#include "sound.h"
+
+#include <cstddef>
+#include <memory>
+#include <span>
+
+namespace {
+
+// The filter pairs of the open dialog, each text followed by a NUL.
+const std::string mmlFilter("MML {*.mml}\0*.mml\0ALL {*.*}\0*.*\0", 32);
+
+constexpr DWORD openFileNameSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(openFileNameSize == 76);
+static_assert(sizeof(WAVEHDR) == 32);
+#endif
+
+} // namespace
+
+MainFrame::MainFrame(const std::string& title, const std::string& className)
+    : MainWindow(title, className) {}
+
+LRESULT MainFrame::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        setUp(hwnd);
+        return 0;
+    case WM_DESTROY:
+        // No reset first: a close refused while the buffer plays ends with the process.
+        waveOutClose(waveOut);
+        PostQuitMessage(0);
+        return 0;
+    case WM_MOVE:
+    case WM_SIZE:
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_MML_OPEN:
+            startPlayback(hwnd);
+            break;
+        case IDM_EXIT:
+            SendMessageW(hwnd, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
+        }
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+        return 0;
+    case MM_WOM_OPEN:
+        // wParam is the device that has just opened.
+        waveOutWrite(reinterpret_cast<HWAVEOUT>(wParam), &waveHeader, sizeof(WAVEHDR));
+        return 0;
+    case MM_WOM_CLOSE:
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+void MainFrame::setUp(HWND hwnd) {
+    mainMenu = new WindowMenu();
+    mainMenu->create();
+    mainMenu->addPopup(MFT_STRING, "File", 0);
+    mainMenu->addItem("File", MFT_STRING, "MML Open", IDM_MML_OPEN);
+    mainMenu->addItem("File", MFT_STRING, "Exit", IDM_EXIT);
+    SetMenu(hwnd, mainMenu->getHandle());
+
+    statusBar = new StatusBar();
+    statusBar->addStyle(SBARS_SIZEGRIP | CCS_BOTTOM);
+    attachStatusBar(statusBar, "");
+
+    pcmBuffer = new uint8_t[bufferBytes];
+
+    waveFormat.wFormatTag = WAVE_FORMAT_PCM;
+    waveFormat.nChannels = 1;
+    waveFormat.nSamplesPerSec = sampleRate;
+    waveFormat.nAvgBytesPerSec = sampleRate;
+    waveFormat.nBlockAlign = 1;
+    waveFormat.wBitsPerSample = 8;
+    waveFormat.cbSize = 0;
+
+    waveHeader = WAVEHDR{};
+    waveHeader.lpData = reinterpret_cast<LPSTR>(pcmBuffer);
+    waveHeader.dwBufferLength = bufferBytes;
+    waveHeader.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    waveHeader.dwLoops = 1;
+}
+
+void MainFrame::startPlayback(HWND hwnd) {
+    const std::string name = openFileDialog(mmlFilter);
+    if (name.empty()) return;
+
+    // Stop and close whatever plays, also when nothing ever did: the device
+    // must not read the buffer while it is rewritten.
+    waveOutReset(waveOut);
+    waveOutClose(waveOut);
+
+    {
+        // Errors from loading are not caught here: they end the program.
+        auto sound = std::make_unique<Sound>();
+        sound->load(name);
+        sound->render(std::span<uint8_t>(pcmBuffer, bufferBytes), sampleRate);
+    }
+
+    waveOutOpen(&waveOut, WAVE_MAPPER, &waveFormat, reinterpret_cast<DWORD_PTR>(hwnd), 0,
+                CALLBACK_WINDOW);
+    waveOutPrepareHeader(waveOut, &waveHeader, sizeof(WAVEHDR));
+}
+
+std::string MainFrame::openFileDialog(const std::string& filter) {
+    WString filterUnits = toWide(filter);
+    filterUnits.push_back(0); // the list ends with an empty entry
+    WCHAR file[260] = {0};
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = openFileNameSize;
+    ofn.hwndOwner = getHandle();
+    ofn.lpstrFilter = filterUnits.c_str();
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 260;
+    ofn.Flags = OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameW(&ofn) == 0) return "";
+
+    size_t length = 0;
+    while (length < 260 && file[length] != 0)
+        ++length;
+    return toUtf8(file, length);
+}
