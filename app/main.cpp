@@ -17,7 +17,7 @@ int main() {
     }
 #endif
     const int status = playerMain(stderr);
-#ifndef _WIN32
+#ifdef MARROWTONE_QT
     platform::qt::uninstall();
 #endif
     return status;
