@@ -46,6 +46,7 @@ public:
     LRESULT windowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) override {
         hooks.push_back({"windowProc", message, wParam, lParam, getHandle()});
         if (message == WM_APP + 1) return 42;
+        if (message == WM_CREATE) geometryAtCreate = RECT{x, y, width, height};
         if (message == WM_CREATE && failCreate) return -1;
         if (message == WM_NOTIFY && lParam)
             notifications.push_back(*reinterpret_cast<NMHDR*>(lParam));
@@ -87,6 +88,7 @@ public:
     bool failCreate = false;
     std::function<void(UINT)> onWindowProc;
     std::vector<NMHDR> notifications;
+    RECT geometryAtCreate{}; // x, y, width, height as WM_CREATE left them
 };
 
 // A child window object of a framework class, for fitting.

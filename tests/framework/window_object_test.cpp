@@ -30,8 +30,11 @@ protected:
 };
 
 TEST_F(WindowObjectTest, GeometryFollowsCreateMoveAndSize) {
-    // After WM_CREATE the fields describe the client area at the origin; WM_SIZE and
-    // WM_MOVE from creation then overwrite them, so check through a fresh WM_CREATE view.
+    // WM_CREATE leaves the client area at the origin, whatever the creation position.
+    EXPECT_EQ(parent.geometryAtCreate.left, 0);
+    EXPECT_EQ(parent.geometryAtCreate.top, 0);
+    EXPECT_EQ(parent.geometryAtCreate.right, 200);
+    EXPECT_EQ(parent.geometryAtCreate.bottom, 100);
     const RECT c = clientRect(parent.getHandle());
     EXPECT_EQ(parent.width, c.right);
     EXPECT_EQ(parent.height, c.bottom);
