@@ -52,20 +52,19 @@ int menuBarHeight() {
     return std::max(probe.sizeHint().height(), 1);
 }
 
-void tearDown() {
+} // namespace
+
+void uninstall() {
+    if (!application) return;
     // The sound stops with the program, and nothing may call into Qt once it is gone.
     shutDownAudio();
     setAudioDriver(nullptr);
     setFileChooser(nullptr);
     setDisplayDriver(nullptr);
-    if (application) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        delete application;
-        application = nullptr;
-    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete application;
+    application = nullptr;
 }
-
-} // namespace
 
 bool install() {
     if (application) return true;
@@ -82,7 +81,6 @@ bool install() {
     setDisplayDriver(createDisplay(menuBarHeight()));
     setFileChooser(createFileChooser());
     setAudioDriver(createAudioDriver());
-    std::atexit(tearDown);
     return true;
 }
 

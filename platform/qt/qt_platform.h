@@ -6,7 +6,12 @@ namespace platform::qt {
 
 // Connects to the desktop and installs the display, file chooser and audio drivers. Returns
 // false, installing nothing, when there is no display to connect to. Call it once, before the
-// first window is created; everything is torn down when the process exits.
+// first window is created.
 bool install();
+
+// Stops the sound and leaves the desktop, restoring the headless drivers. Call it before the
+// program ends: Qt's own connections go away when the process exits, and a device still
+// playing then would be stopped too late.
+void uninstall();
 
 } // namespace platform::qt

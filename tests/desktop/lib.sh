@@ -1,0 +1,136 @@
+# Shared by the desktop tests: a private virtual X server, a private audio server, and
+# clean-up of everything started, however the test ends. Sourced, not run.
+
+PIDS_TO_STOP=""
+PULSE_STARTED=no
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/marrowtone-desktop.XXXXXX")
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cleanup() {
+    status=$?
+    for pid in $PIDS_TO_STOP; do
+        kill "$pid" 2>/dev/null
+    done
+    for pid in $PIDS_TO_STOP; do
+        # Give each a moment, then insist.
+        for _ in 1 2 3 4 5 6 7 8 9 10; do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    if [ "$PULSE_STARTED" = yes ]; then
+        timeout 5 pactl exit >/dev/null 2>&1
+        if [ -f "$PULSE_RUNTIME_PATH/pid" ]; then
+            pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
+            [ -n "$pid" ] && kill "$pid" 2>/dev/null
+        fi
+    fi
+    rm -rf "$WORK"
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+stop_later() { PIDS_TO_STOP="$1 $PIDS_TO_STOP"; }
+
+# Starts Xvfb on a display it picks itself and exports DISPLAY.
+start_xvfb() {
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
+    stop_later $!
+    for _ in $(seq 100); do
+        [ -s "$WORK/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$WORK/display" ] || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    DISPLAY=:$(head -n1 "$WORK/display")
+    export DISPLAY
+    timeout 10 sh -c 'until xdpyinfo >/dev/null 2>&1; do sleep 0.1; done' ||
+        fail "Xvfb on $DISPLAY does not answer"
+}
+
+# Starts a PulseAudio server of the test's own whose default sink records at 11025 Hz,
+# 8-bit unsigned mono, into its monitor source. Without rewinds: a sink that rewinds to mix
+# in a new stream sooner does so behind its monitor's back, which then misses the stream's
+# first tenth of a second.
+start_pulse() {
+    PULSE_RUNTIME_PATH="$WORK/pulse"
+    XDG_RUNTIME_DIR="$WORK/xdg"
+    HOME="$WORK/home"
+    export PULSE_RUNTIME_PATH XDG_RUNTIME_DIR HOME
+    mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR" "$HOME"
+    chmod 700 "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
+    PULSE_STARTED=yes
+    pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr \
+        -L module-native-protocol-unix \
+        -L "module-null-sink sink_name=marrowtone_test rate=11025 format=u8 channels=1 norewinds=1" \
+        >"$WORK/pulse.log" 2>&1 || fail "pulseaudio did not start: $(cat "$WORK/pulse.log")"
+    timeout 10 sh -c 'until pactl info >/dev/null 2>&1; do sleep 0.1; done' ||
+        fail "pulseaudio does not answer"
+    pactl set-default-sink marrowtone_test || fail "no null sink"
+}
+
+# Waits for the player's visible top-level window and prints its id. Generous: a loaded
+# machine may take its time to start Qt.
+find_player_window() {
+    for _ in $(seq 300); do
+        id=$(xdotool search --onlyvisible --name '^Marrowtone$' 2>/dev/null | head -n1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for a visible window with exactly this name.
+wait_for_window() {
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Width and height of a window, as "WxH".
+window_size() {
+    xwininfo -id "$1" | awk '/^  Width:/ {w=$2} /^  Height:/ {h=$2} END {print w "x" h}'
+}
+
+# Waits for the process to end (at most $2 seconds) and sets EXIT_STATUS to its status.
+wait_for_exit() {
+    EXIT_STATUS=""
+    for _ in $(seq $(($2 * 10))); do
+        if ! kill -0 "$1" 2>/dev/null; then
+            wait "$1"
+            EXIT_STATUS=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Chooses a command of the "File" menu by mouse on the menu bar, then arrow keys.
+choose_file_menu_item() { # window, number of Down presses
+    xdotool mousemove --window "$1" 20 8 click 1
+    sleep 0.5
+    i=0
+    while [ "$i" -lt "$2" ]; do
+        xdotool key Down
+        i=$((i + 1))
+    done
+    sleep 0.2
+    xdotool key Return
+}
