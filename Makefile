@@ -4,7 +4,6 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
-EXAMPLE ?= examples/ode-to-joy.mml
 
 .PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format \
         build-windows test-windows
@@ -28,10 +27,10 @@ build-fuzz: deps
 	    -DMARROWTONE_FUZZ=ON -DMARROWTONE_BENCH=OFF -DMARROWTONE_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target mml_fuzzer
 
+# The player in its window (it reads no command line). Without a display it says so in one
+# line and points to build/marrowtone-render.
 run: build
-	@out=build/$$(basename $(EXAMPLE) .mml).wav; \
-	build/marrowtone-render $(EXAMPLE) $$out && \
-	echo "Rendered $(EXAMPLE) to $$out (60 s, 8-bit mono, 11025 Hz). Play it with: aplay $$out"
+	@build/marrowtone
 
 test: test-native test-asan test-fuzz test-windows
 	@echo "All tests passed."
