@@ -689,6 +689,15 @@ LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_CREATE:
         layoutRebar(hwnd);
         return 0;
+    case WM_DESTROY: {
+        // The windows in the bands go with the rebar, before the other children.
+        std::vector<HWND> inBands;
+        for (const Band& b : r->bands)
+            if (b.info.hwndChild) inBands.push_back(b.info.hwndChild);
+        for (HWND child : inBands)
+            if (IsWindow(child)) DestroyWindow(child);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     case RB_INSERTBANDW: {
         if (r->bands.size() >= kMaxBands) return FALSE;
         Band band;

@@ -200,8 +200,7 @@ void freeWindow(HWND hwnd) {
     Window* w = findWindow(hwnd);
     if (!w) return;
     w->destroying = true;
-    // The last child goes first, as on Windows.
-    std::vector<HWND> children(w->children.rbegin(), w->children.rend());
+    std::vector<HWND> children = w->children;
     for (HWND child : children)
         freeWindow(child);
     if (!findWindow(hwnd)) return;
