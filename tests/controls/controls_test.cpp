@@ -110,6 +110,14 @@ TEST_F(ToolBarTest, CreateOnceWithTheGivenButtons) {
     EXPECT_EQ(toolbar->sendMessage(TB_BUTTONCOUNT, 0, 0), 2);
 }
 
+TEST_F(ToolBarTest, AFailedCreationCanBeRetried) {
+    const TBBUTTON one[] = {makeButton(0, 1)};
+    EXPECT_EQ(toolbar->create(nullptr, 7, 15, one, 1), -1); // a child needs a parent
+    EXPECT_EQ(toolbar->handle, nullptr);
+    EXPECT_EQ(toolbar->create(parent.getHandle(), 7, 15, one, 1), 0);
+    EXPECT_NE(toolbar->handle, nullptr);
+}
+
 TEST_F(ToolBarTest, ACountBeyondTheArrayIsRefused) {
     const TBBUTTON one[] = {makeButton(0, 1)};
     EXPECT_EQ(toolbar->create(parent.getHandle(), 7, 15, one, 2), -1);

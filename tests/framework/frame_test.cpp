@@ -21,6 +21,7 @@ public:
     LRESULT windowProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) override {
         seen.push_back(message);
         if (message == WM_CREATE && onCreate) onCreate();
+        if (message == WM_CREATE && refuseCreate) return -1;
         return MainWindow::windowProc(h, message, wParam, lParam);
     }
 
@@ -36,6 +37,7 @@ public:
 
     std::vector<UINT> seen;
     std::function<void()> onCreate;
+    bool refuseCreate = false;
 };
 
 class FrameTest : public testing::Test {
@@ -82,6 +84,13 @@ TEST_F(FrameTest, OpenRegistersThenCreatesAndFailsOnASecondRegistration) {
     again.wc.lpszClassName = w.wc.lpszClassName;
     EXPECT_EQ(openMain(again), -1);
     EXPECT_EQ(again.getHandle(), nullptr);
+}
+
+TEST_F(FrameTest, OpenReportsACreationThatFails) {
+    TestMainWindow w;
+    w.refuseCreate = true;
+    EXPECT_EQ(openMain(w), -2);
+    EXPECT_EQ(w.getHandle(), nullptr);
 }
 
 TEST_F(FrameTest, FrameWindowProcIsTheDefaultProcedure) {
