@@ -1,6 +1,7 @@
 // Menus: bars and popups, their items and the lookup by command or position.
 #include "internal.h"
 
+#include <functional>
 #include <map>
 
 namespace platform::detail {
@@ -181,12 +182,16 @@ bool removeItem(HMENU menu, UINT position, UINT flags, bool destroySub) {
 } // namespace
 
 bool menuTreeContains(HMENU root, HMENU menu) {
-    if (root == menu) return true;
-    Menu* m = findMenu(root);
-    if (!m) return false;
-    for (const MenuItem& item : m->items)
-        if (item.sub && item.sub != root && menuTreeContains(item.sub, menu)) return true;
-    return false;
+    // Menus are kept free of cycles, but the depth is bounded all the same.
+    std::function<bool(HMENU, int)> search = [&](HMENU at, int depth) {
+        if (at == menu) return true;
+        Menu* m = findMenu(at);
+        if (!m || depth > 64) return false;
+        for (const MenuItem& item : m->items)
+            if (item.sub && search(item.sub, depth + 1)) return true;
+        return false;
+    };
+    return search(root, 0);
 }
 
 void resetMenus() {
@@ -256,6 +261,12 @@ BOOL WINAPI SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEM
         return FALSE;
     }
     MenuItem changed = *itemAt(where);
+    // A menu cannot become a popup of itself, however deep.
+    if ((info->fMask & MIIM_SUBMENU) && info->hSubMenu &&
+        menuTreeContains(info->hSubMenu, where.menu)) {
+        SetLastError(ERROR_INVALID_MENU_HANDLE);
+        return FALSE;
+    }
     if (!applyInfo(changed, info)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -115,6 +115,22 @@ TEST_F(Menus, MalformedRecordsAreRefused) {
     EXPECT_EQ(GetMenuItemCount(menu), 0);
 }
 
+TEST_F(Menus, NoMenuCanBecomeItsOwnPopup) {
+    HMENU outer = CreateMenu();
+    HMENU inner = CreateMenu();
+    insertPopup(outer, 0, inner, u"Inner");
+    insertItem(inner, 1, 1, u"Item");
+    EXPECT_FALSE(insertPopup(inner, 0, outer, u"Loop"));
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_SUBMENU;
+    info.hSubMenu = outer;
+    EXPECT_FALSE(SetMenuItemInfoW(inner, 1, FALSE, &info));
+    EXPECT_EQ(GetMenuItemCount(inner), 1);
+    EXPECT_TRUE(DestroyMenu(outer));
+    EXPECT_FALSE(IsMenu(inner));
+}
+
 TEST_F(Menus, DeleteByCommandFindsItemsInPopupsAndFailsForStrangers) {
     HMENU bar = CreateMenu();
     HMENU file = CreateMenu();
