@@ -25,7 +25,8 @@ stop_later $recorder
 
 choose_file_menu_item "$win" 1
 dialog=$(wait_for_window Open) || fail "the open dialog did not appear"
-sleep 0.3
+sleep 0.5
+import -window "$dialog" "$artefacts/open-dialog.png" && echo "dialog: $artefacts/open-dialog.png"
 xdotool type --delay 10 "$score"
 sleep 0.3
 xdotool key Return
