@@ -28,6 +28,30 @@ template <typename State> void destroyState(HWND hwnd) {
     SetWindowLongPtrW(hwnd, 0, 0);
 }
 
+// Fonts are kept for whoever asks; drawing is the display driver's business.
+template <typename State>
+bool handleFont(HWND hwnd, State* state, UINT message, WPARAM wParam, LPARAM lParam,
+                LRESULT& result) {
+    if (message == WM_SETFONT) {
+        state->font = reinterpret_cast<HFONT>(wParam);
+        if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
+        result = 0;
+        return true;
+    }
+    if (message == WM_GETFONT) {
+        result = reinterpret_cast<LRESULT>(state->font);
+        return true;
+    }
+    return false;
+}
+
+// Controls ask their parent once, when they are made, which kind of text their
+// notifications should carry.
+void queryNotifyFormat(HWND hwnd) {
+    if (HWND parent = GetParent(hwnd))
+        SendMessageW(parent, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(hwnd), NF_QUERY);
+}
+
 int rectWidth(const RECT& r) {
     return r.right - r.left;
 }
@@ -115,6 +139,7 @@ struct StatusBar {
     std::vector<StatusPart> parts{StatusPart{}};
     std::vector<int> rights{-1};
     int minHeight = 0;
+    HFONT font = nullptr;
 };
 
 int statusHeight(StatusBar* s) {
@@ -144,8 +169,11 @@ LRESULT CALLBACK statusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_NCCREATE) return createState<StatusBar>(hwnd, wParam, lParam);
     StatusBar* s = stateOf<StatusBar>(hwnd);
     if (!s) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (LRESULT fontResult; handleFont(hwnd, s, message, wParam, lParam, fontResult))
+        return fontResult;
     switch (message) {
     case WM_CREATE: {
+        queryNotifyFormat(hwnd);
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
         s->parts[0].text = copyString(cs->lpszName);
         alignStatusBar(hwnd);
@@ -247,6 +275,7 @@ struct Toolbar {
     int bitmapWidth = 16, bitmapHeight = 15;
     bool pressed = false;
     int pressedIndex = -1;
+    HFONT font = nullptr;
 };
 
 constexpr int kSeparatorWidth = 8;
@@ -328,12 +357,15 @@ LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     if (message == WM_NCCREATE) return createState<Toolbar>(hwnd, wParam, lParam);
     Toolbar* t = stateOf<Toolbar>(hwnd);
     if (!t) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (LRESULT fontResult; handleFont(hwnd, t, message, wParam, lParam, fontResult))
+        return fontResult;
     auto changed = [&] { InvalidateRect(hwnd, nullptr, TRUE); };
     switch (message) {
     case WM_NCDESTROY:
         destroyState<Toolbar>(hwnd);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_CREATE:
+        queryNotifyFormat(hwnd);
         alignToolbar(hwnd);
         return 0;
     case WM_NCCALCSIZE: {
@@ -489,6 +521,7 @@ struct Band {
 
 struct Rebar {
     std::vector<Band> bands;
+    HFONT font = nullptr;
     int height = 0; // client height of the last layout
     int rows = 0;
     bool layingOut = false;
@@ -682,11 +715,14 @@ LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (message == WM_NCCREATE) return createState<Rebar>(hwnd, wParam, lParam);
     Rebar* r = stateOf<Rebar>(hwnd);
     if (!r) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (LRESULT fontResult; handleFont(hwnd, r, message, wParam, lParam, fontResult))
+        return fontResult;
     switch (message) {
     case WM_NCDESTROY:
         destroyState<Rebar>(hwnd);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_CREATE:
+        queryNotifyFormat(hwnd);
         layoutRebar(hwnd);
         return 0;
     case WM_DESTROY: {
@@ -805,6 +841,7 @@ struct Tool {
 
 struct Tooltip {
     std::vector<Tool> tools;
+    HFONT font = nullptr;
     bool active = true;
     int current = -1;
 };
@@ -892,6 +929,8 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     }
     Tooltip* tip = stateOf<Tooltip>(hwnd);
     if (!tip) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (LRESULT fontResult; handleFont(hwnd, tip, message, wParam, lParam, fontResult))
+        return fontResult;
     auto* info = reinterpret_cast<TTTOOLINFOW*>(lParam);
     switch (message) {
     case WM_NCDESTROY: {
@@ -905,6 +944,7 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     case WM_CREATE:
+        queryNotifyFormat(hwnd);
         // Hidden and empty until it has something to show.
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;

@@ -349,6 +349,7 @@ typedef struct tagACCEL {
 #define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
+#define WM_NOTIFYFORMAT 0x0055
 #define WM_CONTEXTMENU 0x007B
 #define WM_STYLECHANGING 0x007C
 #define WM_STYLECHANGED 0x007D
@@ -412,6 +413,11 @@ typedef struct tagACCEL {
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define WA_CLICKACTIVE 2
+
+#define NFR_ANSI 1
+#define NFR_UNICODE 2
+#define NF_QUERY 3
+#define NF_REQUERY 4
 
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1

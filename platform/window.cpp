@@ -1019,6 +1019,8 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_MOUSEACTIVATE:
         return 1; // MA_ACTIVATE
+    case WM_NOTIFYFORMAT:
+        return lParam == NF_QUERY ? NFR_UNICODE : 0;
     case WM_NCACTIVATE:
     case WM_QUERYENDSESSION:
         return TRUE;

@@ -225,6 +225,18 @@ TEST_F(Parity, CloseDestroysTheWindowBeforeItsChildren) {
     EXPECT_FALSE(IsWindow(a));
 }
 
+TEST_F(Parity, TheCloseBoxCommandClosesThroughTheDefaultProcessing) {
+    HWND w = top();
+    seen.clear();
+    PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    MSG msg;
+    while (IsWindow(w) && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(of(w, {WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
+}
+
 TEST_F(Parity, WindowTextIsKeptByTheDefaultProcessing) {
     HWND w = top();
     EXPECT_EQ(SendMessageW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(TEXTW("Hello"))), TRUE);
@@ -299,6 +311,13 @@ TEST_F(Parity, TheRebarGrowsWithABandAndTellsItsParent) {
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, w,
                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(rebar, nullptr);
+    // It asked its parent which text its notifications carry, and was told Unicode.
+    EXPECT_EQ(of(w, {WM_NOTIFYFORMAT}), (std::vector<UINT>{WM_NOTIFYFORMAT}));
+    EXPECT_EQ(DefWindowProcW(w, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(rebar), NF_QUERY),
+              NFR_UNICODE);
+    HFONT font = reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(rebar, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(rebar, WM_GETFONT, 0, 0)), font);
     MoveWindow(rebar, 0, 0, 480, 200, TRUE);
     EXPECT_EQ(clientRect(rebar).bottom, 0);
     HWND inside = child(w, 8, 0, 0, 30, 30);
