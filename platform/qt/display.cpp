@@ -316,6 +316,7 @@ public:
         } else {
             auto* frame = new FrameView(h, *this);
             frame->setWindowTitle(captionOf(h));
+            frame->rebuildMenu(); // a menu given to CreateWindowExW comes without a change
             view = frame;
         }
         view->hide();
