@@ -91,6 +91,7 @@ public:
             position_ = 0;
             draining_ = false;
             finished_ = std::move(finished);
+            playClock_.start();
             output_ = sink_->start();
             if (!output_ || sink_->error() != QAudio::NoError) {
                 // The server went away since the open: nothing can be heard, so the block
@@ -140,7 +141,13 @@ private:
             drainLimitMs_ =
                 (bytesPerSecond_ > 0 ? sink_->bufferSize() * 1000 / bytesPerSecond_ : 0) + 500;
         }
-        if (sink_->bytesFree() >= sink_->bufferSize() || drainClock_.elapsed() > drainLimitMs_)
+        // The server's buffer empties a little before its last bytes leave the speaker; the
+        // block cannot have been played in less than its own duration either.
+        const qint64 durationMs =
+            bytesPerSecond_ > 0 ? static_cast<qint64>(size_) * 1000 / bytesPerSecond_ : 0;
+        const bool drained = sink_->bytesFree() >= sink_->bufferSize();
+        if ((drained && playClock_.elapsed() >= durationMs) ||
+            drainClock_.elapsed() > drainLimitMs_)
             complete();
     }
 
@@ -165,6 +172,7 @@ private:
     size_t size_ = 0;
     size_t position_ = 0;
     bool draining_ = false;
+    QElapsedTimer playClock_;
     QElapsedTimer drainClock_;
     qint64 drainLimitMs_ = 0;
     std::function<void()> finished_;
