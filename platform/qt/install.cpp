@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <optional>
+#include <unistd.h>
 
 namespace platform::qt {
 
@@ -20,30 +22,48 @@ bool hasVariable(const char* name) {
 }
 
 // Qt ends the process when it cannot reach the display it is pointed at, so look first. The
-// X library is loaded only to ask; Qt's own X support brings it along anyway.
-bool xDisplayReachable() {
-    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!xcb) return false;
+// X library is loaded only to ask; Qt's own X support brings it along anyway. The connection
+// stays open until Qt has its own: an X server that is left without clients resets itself,
+// and refuses connections while it does.
+class XDisplayProbe {
+public:
+    XDisplayProbe() {
+        library_ = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!library_) return;
+        auto connect = reinterpret_cast<Connect>(dlsym(library_, "xcb_connect"));
+        auto hasError = reinterpret_cast<HasError>(dlsym(library_, "xcb_connection_has_error"));
+        disconnect_ = reinterpret_cast<Disconnect>(dlsym(library_, "xcb_disconnect"));
+        if (!connect || !hasError || !disconnect_) return;
+        // A server resetting for another client's departure answers again a moment later.
+        for (int attempt = 0; attempt < 5 && !reachable_; attempt++) {
+            if (attempt > 0) usleep(100000);
+            void* connection = connect(nullptr, nullptr);
+            if (connection && hasError(connection) == 0) {
+                connection_ = connection;
+                reachable_ = true;
+            } else if (connection) {
+                disconnect_(connection);
+            }
+        }
+    }
+    ~XDisplayProbe() {
+        if (connection_) disconnect_(connection_);
+        if (library_) dlclose(library_);
+    }
+    XDisplayProbe(const XDisplayProbe&) = delete;
+    XDisplayProbe& operator=(const XDisplayProbe&) = delete;
+
+    bool reachable() const { return reachable_; }
+
+private:
     using Connect = void* (*)(const char*, int*);
     using HasError = int (*)(void*);
     using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-    bool reachable = false;
-    if (connect && hasError && disconnect) {
-        void* connection = connect(nullptr, nullptr);
-        reachable = connection && hasError(connection) == 0;
-        if (connection) disconnect(connection);
-    }
-    dlclose(xcb);
-    return reachable;
-}
-
-bool displayAvailable() {
-    if (hasVariable("WAYLAND_DISPLAY")) return true;
-    return hasVariable("DISPLAY") && xDisplayReachable();
-}
+    void* library_ = nullptr;
+    void* connection_ = nullptr;
+    Disconnect disconnect_ = nullptr;
+    bool reachable_ = false;
+};
 
 // The height Qt gives a menu bar with one menu in the current style and font.
 int menuBarHeight() {
@@ -68,12 +88,18 @@ void uninstall() {
 
 bool install() {
     if (application) return true;
-    if (!displayAvailable()) return false;
+    std::optional<XDisplayProbe> probe;
+    if (!hasVariable("WAYLAND_DISPLAY")) {
+        if (!hasVariable("DISPLAY")) return false;
+        probe.emplace();
+        if (!probe->reachable()) return false;
+    }
     // The player reads no command line: Qt gets a fixed one instead of ours.
     static int argc = 1;
     static char name[] = "marrowtone";
     static char* argv[] = {name, nullptr};
     application = new QApplication(argc, argv);
+    probe.reset();
     QApplication::setApplicationName(QStringLiteral("Marrowtone"));
     // Our layer decides when the program ends (WM_QUIT), not the last window closing.
     QApplication::setQuitOnLastWindowClosed(false);

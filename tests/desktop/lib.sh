@@ -45,7 +45,9 @@ start_xvfb() {
     for _ in 1 2 3 4 5 6 7 8 9 10; do
         n=$(($(od -An -N2 -tu2 /dev/urandom) % 900 + 100))
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >"$WORK/xvfb.log" 2>&1 &
+        # -noreset: between one client leaving and the next arriving, a server that resets
+        # refuses connections.
+        Xvfb ":$n" -noreset -nolisten tcp -screen 0 1024x768x24 >"$WORK/xvfb.log" 2>&1 &
         xvfb=$!
         stop_later $xvfb
         for _ in $(seq 100); do
