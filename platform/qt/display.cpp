@@ -78,7 +78,7 @@ WPARAM keyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     WPARAM state = 0;
     if (buttons & Qt::LeftButton) state |= MK_LBUTTON;
     if (buttons & Qt::RightButton) state |= MK_RBUTTON;
-    if (buttons & Qt::MiddleButton) state |= 0x0010; // MK_MBUTTON
+    if (buttons & Qt::MiddleButton) state |= MK_MBUTTON;
     if (modifiers & Qt::ShiftModifier) state |= MK_SHIFT;
     if (modifiers & Qt::ControlModifier) state |= MK_CONTROL;
     return state;
@@ -104,13 +104,13 @@ bool postMouse(HWND h, QEvent* event, QPoint offset) {
     case QEvent::MouseButtonRelease:
         message = button == Qt::LeftButton     ? WM_LBUTTONUP
                   : button == Qt::RightButton  ? WM_RBUTTONUP
-                  : button == Qt::MiddleButton ? WM_MBUTTONDOWN + 1
+                  : button == Qt::MiddleButton ? WM_MBUTTONUP
                                                : 0;
         break;
     case QEvent::MouseButtonDblClick:
         message = button == Qt::LeftButton     ? WM_LBUTTONDBLCLK
                   : button == Qt::RightButton  ? WM_RBUTTONDBLCLK
-                  : button == Qt::MiddleButton ? WM_MBUTTONDOWN + 2
+                  : button == Qt::MiddleButton ? WM_MBUTTONDBLCLK
                                                : 0;
         break;
     default:
