@@ -106,6 +106,16 @@ int audio(const char* recordedPath, const char* renderedPath, double seconds) {
     heard.reserve(recorded.size());
     for (uint8_t b : recorded)
         if (b != 128) heard.push_back(b);
+    // Silence inside the sound: the stream ran dry for a moment.
+    size_t gaps = 0;
+    {
+        const auto first =
+            std::find_if(recorded.begin(), recorded.end(), [](uint8_t b) { return b != 128; });
+        const auto last =
+            std::find_if(recorded.rbegin(), recorded.rend(), [](uint8_t b) { return b != 128; });
+        for (auto it = first; it != recorded.end() && it < last.base(); ++it)
+            if (*it == 128 && *(it - 1) != 128) gaps++;
+    }
 
     // A tenth of a second counts when it follows the last one found within a second: a
     // score repeats, and a lost tenth must not let the next one match a later repetition.
@@ -129,9 +139,9 @@ int audio(const char* recordedPath, const char* renderedPath, double seconds) {
         from = static_cast<size_t>(at - heard.begin()) + chunk;
     }
     const double share = chunks ? static_cast<double>(found) / static_cast<double>(chunks) : 0;
-    std::printf("recorded %zu bytes (%zu without silence); found %zu of %zu tenths of a second "
-                "of the first %.1f s in order: %.1f%%\n",
-                recorded.size(), heard.size(), found, chunks, seconds, share * 100);
+    std::printf("recorded %zu bytes (%zu without silence, %zu gaps within the sound); found %zu "
+                "of %zu tenths of a second of the first %.1f s in order: %.1f%%\n",
+                recorded.size(), heard.size(), gaps, found, chunks, seconds, share * 100);
     return share >= 0.95 ? 0 : 1;
 }
 
