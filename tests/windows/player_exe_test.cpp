@@ -1,7 +1,9 @@
 // The real marrowtone.exe on the real Windows services: started as a user would start
 // it, inspected from outside through user32, and ended through its "Exit" item.
-#include <commctrl.h>
+// windows.h must come first.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
