@@ -4,9 +4,10 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
 .PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format \
-        build-windows test-windows
+        build-windows test-windows install uninstall package package-windows test-package
 
 all: build
 
@@ -32,7 +33,7 @@ build-fuzz: deps
 run: build
 	@build/marrowtone
 
-test: test-native test-asan test-fuzz test-windows
+test: test-native test-asan test-fuzz test-windows test-package
 	@echo "All tests passed."
 
 test-native: build
@@ -52,6 +53,25 @@ build-windows: deps
 
 test-windows: deps
 	@scripts/windows-tests.sh
+
+# Installs into PREFIX (default /usr/local); `make uninstall` removes exactly those files.
+install: build
+	@cmake --install build --prefix "$(PREFIX)"
+
+uninstall:
+	@scripts/uninstall.sh build/install_manifest.txt
+
+# build/marrowtone_VERSION_ARCH.deb, its dependencies computed from the programs.
+package: build
+	@cd build && cpack -G DEB >/dev/null && ls "$$PWD"/marrowtone_*.deb
+
+# build-windows/marrowtone-VERSION-win32.zip
+package-windows: deps
+	@scripts/package-windows.sh
+
+# The installed tree, the Debian package and the Windows archive, checked.
+test-package: build package-windows
+	@scripts/test-package.sh
 
 bench: build
 	@build/bench/sound_bench

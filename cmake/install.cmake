@@ -1,6 +1,9 @@
 # What `make install` puts where, and the Debian package built from the same rules.
 include(GNUInstallDirs)
 
+# Installing and packaging build the programs they install, not every test suite.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
+
 # The Windows archive keeps the programs at its top, beside the examples.
 if(WIN32)
     set(MARROWTONE_BINDIR .)
