@@ -228,7 +228,11 @@ private:
         list_ = &sound_.channels[index_];
     }
 
-    inline int32_t number(const uint8_t* s, size_t n, size_t& p) {
+#if defined(__GNUC__)
+    [[gnu::always_inline]]
+#endif
+    inline int32_t
+    number(const uint8_t* s, size_t n, size_t& p) {
         // The common case: a short number, well inside 32 bits.
         uint32_t v = static_cast<uint32_t>(s[p] - '0');
         size_t q = p + 1;
@@ -241,7 +245,11 @@ private:
         return longNumber(s, n, p);
     }
 
-    int32_t longNumber(const uint8_t* s, size_t n, size_t& p) {
+#if defined(__GNUC__)
+    [[gnu::noinline]]
+#endif
+    int32_t
+    longNumber(const uint8_t* s, size_t n, size_t& p) {
         const size_t begin = p;
         uint64_t v = 0;
         bool tooLarge = false;
