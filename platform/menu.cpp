@@ -249,17 +249,28 @@ BOOL WINAPI InsertMenuItemW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMI
     return insertItem(menu, item, byPosition != FALSE, std::move(newItem));
 }
 
+// Checks a MENUITEMINFOW call's record and menu and finds the item it addresses; sets the
+// error Windows reports when that fails.
+static bool locateForInfo(HMENU menu, UINT item, BOOL byPosition, UINT cbSize, Location& where) {
+    if (!validInfoSize(cbSize)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (!menuOrError(menu)) return false;
+    if (!locate(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND, where)) {
+        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
 BOOL WINAPI SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMINFOW info) {
-    if (!info || !validInfoSize(info->cbSize)) {
+    Location where;
+    if (!info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (!menuOrError(menu)) return FALSE;
-    Location where;
-    if (!locate(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND, where)) {
-        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-        return FALSE;
-    }
+    if (!locateForInfo(menu, item, byPosition, info->cbSize, where)) return FALSE;
     MenuItem changed = *itemAt(where);
     // A menu cannot become a popup of itself, however deep.
     if ((info->fMask & MIIM_SUBMENU) && info->hSubMenu &&
@@ -277,16 +288,12 @@ BOOL WINAPI SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEM
 }
 
 BOOL WINAPI GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOW info) {
-    if (!info || !validInfoSize(info->cbSize)) {
+    Location where;
+    if (!info) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (!menuOrError(menu)) return FALSE;
-    Location where;
-    if (!locate(menu, item, byPosition ? MF_BYPOSITION : MF_BYCOMMAND, where)) {
-        SetLastError(ERROR_MENU_ITEM_NOT_FOUND);
-        return FALSE;
-    }
+    if (!locateForInfo(menu, item, byPosition, info->cbSize, where)) return FALSE;
     const MenuItem& it = *itemAt(where);
     UINT mask = info->fMask;
     if (mask & (MIIM_TYPE | MIIM_FTYPE)) info->fType = it.type;

@@ -89,20 +89,12 @@ start_pulse() {
 # Waits for the player's visible top-level window and prints its id. Generous: a loaded
 # machine may take its time to start Qt.
 find_player_window() {
-    for _ in $(seq 300); do
-        id=$(xdotool search --onlyvisible --name '^Marrowtone$' 2>/dev/null | head -n1)
-        if [ -n "$id" ]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
+    wait_for_window Marrowtone 300
 }
 
-# Waits for a visible window with exactly this name.
+# Waits (tenths of a second, 200 unless given) for a visible window with exactly this name.
 wait_for_window() {
-    for _ in $(seq 200); do
+    for _ in $(seq "${2:-200}"); do
         id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)
         if [ -n "$id" ]; then
             echo "$id"
