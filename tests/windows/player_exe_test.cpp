@@ -19,12 +19,50 @@ std::wstring besideThisProgram(const wchar_t* name) {
     return dir + name;
 }
 
-HWND waitForWindow(const wchar_t* className, const wchar_t* caption) {
+struct Search {
+    DWORD process;
+    HWND found;
+};
+
+// FindWindow would take any Marrowtone on the desktop (a player the user has open, or
+// the same suite running twice at once): only the child's own window counts.
+BOOL CALLBACK matchOwnWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[64] = {}, caption[64] = {};
+    GetClassNameW(window, className, 64);
+    GetWindowTextW(window, caption, 64);
+    if (owner == search->process && std::wstring(className) == L"Marrowtone" &&
+        std::wstring(caption) == L"Marrowtone") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND waitForWindow(DWORD process) {
     for (int i = 0; i < 600; ++i) {
-        if (HWND w = FindWindowW(className, caption)) return w;
+        Search search{process, nullptr};
+        EnumWindows(matchOwnWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) return search.found;
         Sleep(50);
     }
     return nullptr;
+}
+
+// The window exists as soon as CreateWindow returns, before its menu is attached, its
+// status bar laid out and it is shown: wait until the program sits idle in its message
+// loop, then until the window is shown, so that the checks see the finished window.
+bool waitUntilReady(HANDLE process, HWND window) {
+    WaitForInputIdle(process, 30000);
+    for (int i = 0; i < 600; ++i) {
+        if (IsWindowVisible(window) && GetMenu(window) != nullptr &&
+            FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr) != nullptr)
+            return true;
+        Sleep(50);
+    }
+    return false;
 }
 
 } // namespace
@@ -51,10 +89,11 @@ TEST(PlayerProgram, ShowsItsWindowAndExitEndsItWithStatusZero) {
                                nullptr, nullptr, &startup, &child.info))
         << "cannot start marrowtone.exe, error " << GetLastError();
 
-    HWND window = waitForWindow(L"Marrowtone", L"Marrowtone");
+    HWND window = waitForWindow(child.info.dwProcessId);
     ASSERT_NE(window, nullptr) << "no window with the caption Marrowtone appeared";
+    ASSERT_TRUE(waitUntilReady(child.info.hProcess, window))
+        << "the window was not shown with its menu bar and status bar";
 
-    EXPECT_TRUE(IsWindowVisible(window));
     RECT outer{}, client{};
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
