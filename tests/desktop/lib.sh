@@ -136,3 +136,50 @@ choose_file_menu_item() { # window, number of Down presses
     sleep 0.2
     xdotool key Return
 }
+
+# Points the audio library at an address where no server listens, so that none is reached
+# or started on demand.
+no_audio_server() {
+    PULSE_SERVER="unix:$WORK/no-server"
+    export PULSE_SERVER
+}
+
+# Starts the player with its output kept in $WORK; sets APP to its process and WIN to its
+# window.
+start_player() {
+    "$1" >"$WORK/player.out" 2>"$WORK/player.err" &
+    APP=$!
+    stop_later $APP
+    WIN=$(find_player_window) || fail "no window named Marrowtone appeared: $(cat "$WORK/player.err")"
+}
+
+# "File", "MML Open": waits for the open dialog and prints its id.
+open_dialog() {
+    choose_file_menu_item "$WIN" 1
+    dialog=$(wait_for_window Open) || fail "the open dialog did not appear"
+    sleep 0.3
+    echo "$dialog"
+}
+
+# Types a path into the open dialog and accepts it.
+enter_path() {
+    xdotool type --delay 10 "$1"
+    sleep 0.3
+    xdotool key Return
+}
+
+# Waits up to 5 seconds for the open dialog to go away; fails with the message if it stays.
+wait_for_dialog_to_close() {
+    for _ in $(seq 50); do
+        xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "$1"
+}
+
+# "File", "Exit": the player must end with status 0.
+exit_through_menu() {
+    choose_file_menu_item "$WIN" 2
+    wait_for_exit $APP 10 || fail "the program did not end after File, Exit"
+    [ "$EXIT_STATUS" = 0 ] || fail "exit status $EXIT_STATUS; stderr: $(cat "$WORK/player.err")"
+}

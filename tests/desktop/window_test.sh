@@ -9,21 +9,17 @@ artefacts=$3
 mkdir -p "$artefacts"
 
 start_xvfb
-"$player" >"$WORK/player.out" 2>"$WORK/player.err" &
-app=$!
-stop_later $app
-
-win=$(find_player_window) || fail "no window named Marrowtone appeared: $(cat "$WORK/player.err")"
-name=$(xprop -id "$win" WM_NAME | sed -n 's/^WM_NAME([^)]*) = "\(.*\)"$/\1/p')
+start_player "$player"
+name=$(xprop -id "$WIN" WM_NAME | sed -n 's/^WM_NAME([^)]*) = "\(.*\)"$/\1/p')
 [ "$name" = "Marrowtone" ] || fail "caption is '$name'"
-size=$(window_size "$win")
+size=$(window_size "$WIN")
 [ "$size" = "300x128" ] || fail "window is $size, not 300x128"
-echo "window $win: caption '$name', $size"
+echo "window $WIN: caption '$name', $size"
 
 # Let the first paint land before the screenshot.
 sleep 0.5
 import -window root "$artefacts/screen.png" || fail "no screenshot"
-import -window "$win" "$artefacts/window-300x128.png" || fail "no window screenshot"
+import -window "$WIN" "$artefacts/window-300x128.png" || fail "no window screenshot"
 echo "screenshot: $artefacts/screen.png (the window alone: $artefacts/window-300x128.png)"
 convert "$artefacts/window-300x128.png" "$WORK/first.ppm"
 read -r height top bar grip text <<EOT
@@ -36,7 +32,7 @@ echo "status bar: top edge at y=$top of $height, $bar pixels high, grip=$grip, t
 
 # The menu bar: a click on "File" opens a pop-up window.
 before=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
-xdotool mousemove --window "$win" 20 8 click 1
+xdotool mousemove --window "$WIN" 20 8 click 1
 sleep 0.5
 after=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
 [ "$after" -gt "$before" ] || fail "clicking the menu bar opened no menu"
@@ -44,14 +40,14 @@ import -window root "$artefacts/menu-open.png"
 xdotool key Escape
 sleep 0.3
 
-xdotool windowsize "$win" 400 300
+xdotool windowsize "$WIN" 400 300
 for _ in $(seq 50); do
-    [ "$(window_size "$win")" = "400x300" ] && break
+    [ "$(window_size "$WIN")" = "400x300" ] && break
     sleep 0.1
 done
-[ "$(window_size "$win")" = "400x300" ] || fail "the window did not take 400x300"
+[ "$(window_size "$WIN")" = "400x300" ] || fail "the window did not take 400x300"
 sleep 0.5
-import -window "$win" "$artefacts/window-400x300.png" || fail "no screenshot after the resize"
+import -window "$WIN" "$artefacts/window-400x300.png" || fail "no screenshot after the resize"
 convert "$artefacts/window-400x300.png" "$WORK/second.ppm"
 read -r height2 top2 bar2 grip2 text2 <<EOT
 $("$checker" statusbar "$WORK/second.ppm")
@@ -62,7 +58,5 @@ echo "after resizing to 400x300: status bar top edge at y=$top2 of $height2, gri
 [ "$grip2" = 1 ] || fail "no size grip after the resize"
 [ "$text2" = 0 ] || fail "the status bar is not empty after the resize"
 
-choose_file_menu_item "$win" 2
-wait_for_exit $app 10 || fail "the program did not end after File, Exit"
-[ "$EXIT_STATUS" = 0 ] || fail "exit status $EXIT_STATUS; stderr: $(cat "$WORK/player.err")"
+exit_through_menu
 echo "File, Exit: the program ended with status 0"

@@ -3,6 +3,5 @@
 #   with_display.sh PROGRAM [ARGUMENTS...]
 . "$(dirname "$0")/lib.sh"
 start_xvfb
-PULSE_SERVER="unix:$WORK/no-server"
-export PULSE_SERVER
+no_audio_server
 "$@"
