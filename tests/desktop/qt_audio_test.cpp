@@ -1,8 +1,7 @@
 // The Qt audio driver against a real audio server: a block plays once and is reported when
 // it has been heard, and a stop silences at once and reports nothing.
-#include "qt_platform.h"
-
 #include "audio_driver.h"
+#include "player_format.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +15,6 @@ namespace {
 using namespace std::chrono;
 using namespace std::chrono_literals;
 
-WAVEFORMATEX format8BitMono() {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 11025;
-    f.nAvgBytesPerSec = 11025;
-    f.nBlockAlign = 1;
-    f.wBitsPerSample = 8;
-    return f;
-}
-
 bool waitFor(const std::atomic<bool>& flag, milliseconds limit) {
     const auto end = steady_clock::now() + limit;
     while (!flag && steady_clock::now() < end)
@@ -35,7 +23,7 @@ bool waitFor(const std::atomic<bool>& flag, milliseconds limit) {
 }
 
 TEST(QtAudioDevice, ABlockIsReportedOnceAfterItsDuration) {
-    auto device = platform::audioDriver().open(format8BitMono());
+    auto device = platform::audioDriver().open(playerFormat());
     ASSERT_NE(device, nullptr) << "no output device on the test's audio server";
     const std::vector<uint8_t> block(11025 / 2, 60); // half a second
     std::atomic<int> reports{0};
@@ -55,7 +43,7 @@ TEST(QtAudioDevice, ABlockIsReportedOnceAfterItsDuration) {
 }
 
 TEST(QtAudioDevice, StopSilencesAtOnceAndReportsNothing) {
-    auto device = platform::audioDriver().open(format8BitMono());
+    auto device = platform::audioDriver().open(playerFormat());
     ASSERT_NE(device, nullptr);
     const std::vector<uint8_t> block(11025 * 5, 60);
     std::atomic<bool> done{false};
@@ -73,14 +61,3 @@ TEST(QtAudioDevice, StopSilencesAtOnceAndReportsNothing) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!platform::qt::install()) {
-        std::fprintf(stderr, "no display\n");
-        return 1;
-    }
-    const int result = RUN_ALL_TESTS();
-    platform::qt::uninstall();
-    return result;
-}

@@ -13,6 +13,7 @@
 #include "audio_driver.h"
 #include "display_driver.h"
 #include "headless.h"
+#include "player_format.h"
 #include "win32.h"
 
 #include <gtest/gtest.h>
@@ -254,27 +255,10 @@ TEST_F(QtDriverTest, AMessagePostedFromAnotherThreadEndsTheWaitAtOnce) {
 TEST(QtAudioDriver, WithoutAnAudioServerThereIsNoDeviceAndNoFailure) {
     // The test runs with the audio server's address pointing at nothing.
     EXPECT_STREQ(platform::audioDriver().name(), "qt");
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = 11025;
-    format.nAvgBytesPerSec = 11025;
-    format.nBlockAlign = 1;
-    format.wBitsPerSample = 8;
+    WAVEFORMATEX format = playerFormat();
     EXPECT_EQ(platform::audioDriver().open(format), nullptr);
     format.wBitsPerSample = 12; // no such sample format
     EXPECT_EQ(platform::audioDriver().open(format), nullptr);
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (!platform::qt::install()) {
-        std::fprintf(stderr, "no display\n");
-        return 1;
-    }
-    const int result = RUN_ALL_TESTS();
-    platform::qt::uninstall();
-    return result;
-}

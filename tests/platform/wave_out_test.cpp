@@ -2,6 +2,7 @@
 // notifications, and the bytes a device plays on the virtual clock.
 #include "audio_driver.h"
 #include "headless_audio.h"
+#include "player_format.h"
 #include "recorder.h"
 
 #include <atomic>
@@ -17,17 +18,6 @@ namespace headless = platform::headless;
 namespace {
 
 constexpr DWORD kBufferBytes = 661500; // 60 seconds at 11025 bytes a second
-
-WAVEFORMATEX monoFormat() {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 11025;
-    f.nAvgBytesPerSec = 11025;
-    f.nBlockAlign = 1;
-    f.wBitsPerSample = 8;
-    return f;
-}
 
 std::vector<uint8_t> pattern(size_t size, uint8_t seed) {
     std::vector<uint8_t> bytes(size);
@@ -108,7 +98,7 @@ protected:
         headless::resetAudio();
         window = makeTopLevel();
         ASSERT_NE(window, nullptr);
-        format = monoFormat();
+        format = playerFormat();
     }
     void TearDown() override {
         headless::resetAudio();
@@ -354,7 +344,7 @@ TEST_F(WaveOut, FormatsOtherThanPcmAreRefused) {
     EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(window), 0,
                           CALLBACK_WINDOW),
               static_cast<MMRESULT>(WAVERR_BADFORMAT));
-    format = monoFormat();
+    format = playerFormat();
     format.nAvgBytesPerSec = 22050; // does not match the rate and block size
     EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(window), 0,
                           CALLBACK_WINDOW),
