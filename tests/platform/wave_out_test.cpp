@@ -124,6 +124,13 @@ protected:
         return h;
     }
 
+    // Prepares and writes a header, as the player does.
+    static void queue(HWAVEOUT h, WAVEHDR& header) {
+        EXPECT_EQ(waveOutPrepareHeader(h, &header, sizeof header),
+                  static_cast<MMRESULT>(MMSYSERR_NOERROR));
+        EXPECT_EQ(waveOutWrite(h, &header, sizeof header), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    }
+
     static WPARAM key(HWAVEOUT h) { return reinterpret_cast<WPARAM>(h); }
     static LPARAM addressOf(WAVEHDR& h) { return reinterpret_cast<LPARAM>(&h); }
 
@@ -254,8 +261,7 @@ TEST_F(WaveOut, TheSameHeaderPlaysFromItsStartAfterAResetAndANewOpen) {
     HWAVEOUT h = openDevice();
     auto bytes = pattern(22050, 2);
     WAVEHDR hdr = headerFor(bytes);
-    waveOutPrepareHeader(h, &hdr, sizeof hdr);
-    waveOutWrite(h, &hdr, sizeof hdr);
+    queue(h, hdr);
     headless::advanceAudio(500ms);
     waveOutReset(h);
     ASSERT_EQ(waveOutClose(h), static_cast<MMRESULT>(MMSYSERR_NOERROR));
@@ -274,8 +280,7 @@ TEST_F(WaveOut, CloseIsRefusedWhileAHeaderIsQueued) {
     HWAVEOUT h = openDevice();
     auto bytes = pattern(11025, 4);
     WAVEHDR hdr = headerFor(bytes);
-    waveOutPrepareHeader(h, &hdr, sizeof hdr);
-    waveOutWrite(h, &hdr, sizeof hdr);
+    queue(h, hdr);
     EXPECT_EQ(waveOutClose(h), static_cast<MMRESULT>(WAVERR_STILLPLAYING));
     EXPECT_EQ(waveOutUnprepareHeader(h, &hdr, sizeof hdr),
               static_cast<MMRESULT>(WAVERR_STILLPLAYING));
@@ -371,8 +376,7 @@ TEST_F(WaveOut, WithoutACallbackNothingIsPostedButHeadersStillFinish) {
               static_cast<MMRESULT>(MMSYSERR_NOERROR));
     auto bytes = pattern(1000, 8);
     WAVEHDR hdr = headerFor(bytes);
-    waveOutPrepareHeader(h, &hdr, sizeof hdr);
-    waveOutWrite(h, &hdr, sizeof hdr);
+    queue(h, hdr);
     headless::advanceAudio(1s);
     EXPECT_NE(hdr.dwFlags & WHDR_DONE, 0u);
     EXPECT_EQ(waveOutClose(h), static_cast<MMRESULT>(MMSYSERR_NOERROR));
@@ -410,8 +414,7 @@ TEST_F(WaveOut, ALoopedHeaderPlaysAsOftenAsItsLoopsSay) {
     HWAVEOUT h = openDevice();
     auto bytes = pattern(300, 30);
     WAVEHDR hdr = headerFor(bytes, WHDR_BEGINLOOP | WHDR_ENDLOOP, 2);
-    waveOutPrepareHeader(h, &hdr, sizeof hdr);
-    waveOutWrite(h, &hdr, sizeof hdr);
+    queue(h, hdr);
     headless::advanceAudio(1s);
     EXPECT_EQ(hdr.dwFlags & WHDR_DONE, 0u);
     ASSERT_TRUE(eventually([] { return headless::audioPlaying(); }));
@@ -450,8 +453,7 @@ TEST_F(WaveOut, ADeviceReportingFromItsOwnThreadPostsTheDoneNotice) {
     HWAVEOUT h = openDevice();
     auto bytes = pattern(4000, 1);
     WAVEHDR hdr = headerFor(bytes);
-    waveOutPrepareHeader(h, &hdr, sizeof hdr);
-    waveOutWrite(h, &hdr, sizeof hdr);
+    queue(h, hdr);
     ASSERT_EQ(driver.plays, (std::vector<size_t>{4000}));
     driver.report(0);
     EXPECT_NE(hdr.dwFlags & WHDR_DONE, 0u);
@@ -473,8 +475,7 @@ TEST_F(WaveOut, AReportAfterResetOrCloseIsHarmless) {
     HWAVEOUT h = openDevice();
     auto bytes = pattern(4000, 1);
     WAVEHDR hdr = headerFor(bytes);
-    waveOutPrepareHeader(h, &hdr, sizeof hdr);
-    waveOutWrite(h, &hdr, sizeof hdr);
+    queue(h, hdr);
     ASSERT_EQ(waveOutReset(h), static_cast<MMRESULT>(MMSYSERR_NOERROR));
     EXPECT_EQ(driver.stops, 1);
     size_t afterReset = notices().size();
