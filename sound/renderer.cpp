@@ -19,56 +19,44 @@ struct Code {
     uint8_t arg; // semitone for notes, the control for controls
 };
 
+// Semitones of the natural notes above C, by letter from A.
+constexpr uint8_t kNatural[7] = {9, 11, 0, 2, 4, 5, 7};
+
 // The fixed table of command texts, compared byte for byte.
 Code commandCode(std::string_view cmd) {
-    if (cmd.size() == 1) {
-        switch (cmd[0]) {
-        case 'C':
-            return {Kind::Note, 0};
-        case 'D':
-            return {Kind::Note, 2};
-        case 'E':
-            return {Kind::Note, 4};
-        case 'F':
-            return {Kind::Note, 5};
-        case 'G':
-            return {Kind::Note, 7};
-        case 'A':
-            return {Kind::Note, 9};
-        case 'B':
-            return {Kind::Note, 11};
-        case 'R':
-            return {Kind::Rest, 0};
-        case 'T':
-            return {Kind::Control, Tempo};
-        case 'O':
-            return {Kind::Control, Octave};
-        case 'V':
-            return {Kind::Control, Volume};
-        case 'Q':
-            return {Kind::Control, Gate};
-        case '<':
-            return {Kind::Control, Down};
-        case '>':
-            return {Kind::Control, Up};
-        case '(':
-            return {Kind::Control, OpenParen};
-        case ')':
-            return {Kind::Control, CloseParen};
-        case 'L':
-            return {Kind::Control, Length};
-        default:
-            return {Kind::Unknown, 0};
-        }
-    }
-    if (cmd.size() == 2 && (cmd[1] == '+' || cmd[1] == '-')) {
-        static constexpr int8_t natural[7] = {9, 11, 0, 2, 4, 5, 7}; // A..G
-        const char letter = cmd[0];
-        if (letter < 'A' || letter > 'G') return {Kind::Unknown, 0};
-        const int semitone = (natural[letter - 'A'] + (cmd[1] == '+' ? 1 : 11)) % 12;
+    if (cmd.empty() || cmd.size() > 2) return {Kind::Unknown, 0};
+    const char first = cmd[0];
+    const bool letter = first >= 'A' && first <= 'G';
+    if (cmd.size() == 2) {
+        if (!letter || (cmd[1] != '+' && cmd[1] != '-')) return {Kind::Unknown, 0};
+        const int semitone = (kNatural[first - 'A'] + (cmd[1] == '+' ? 1 : 11)) % 12;
         return {Kind::Note, static_cast<uint8_t>(semitone)};
     }
-    return {Kind::Unknown, 0};
+    if (letter) return {Kind::Note, kNatural[first - 'A']};
+    switch (first) {
+    case 'R':
+        return {Kind::Rest, 0};
+    case 'T':
+        return {Kind::Control, Tempo};
+    case 'O':
+        return {Kind::Control, Octave};
+    case 'V':
+        return {Kind::Control, Volume};
+    case 'Q':
+        return {Kind::Control, Gate};
+    case '<':
+        return {Kind::Control, Down};
+    case '>':
+        return {Kind::Control, Up};
+    case '(':
+        return {Kind::Control, OpenParen};
+    case ')':
+        return {Kind::Control, CloseParen};
+    case 'L':
+        return {Kind::Control, Length};
+    default:
+        return {Kind::Unknown, 0};
+    }
 }
 
 struct Voice {
