@@ -1,5 +1,6 @@
 #include "framework/window_base.h"
 
+#include "framework/callback_error.h"
 #include "framework/fatal.h"
 
 #include <algorithm>
@@ -145,6 +146,15 @@ int WindowBase::onSubclassMessage(HWND, UINT, WPARAM, LPARAM) {
 
 LRESULT CALLBACK WindowBase::classWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
+    return guardCallback(0, [&] { return routeClassMessage(hwnd, message, wParam, lParam); });
+}
+
+LRESULT CALLBACK WindowBase::subclassWindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    return guardCallback(0, [&] { return routeSubclassMessage(hwnd, message, wParam, lParam); });
+}
+
+LRESULT WindowBase::routeClassMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         // A window of a framework class created by someone else carries no object.
@@ -159,8 +169,7 @@ LRESULT CALLBACK WindowBase::classWindowProc(HWND hwnd, UINT message, WPARAM wPa
     return entry->second->onMessage(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK WindowBase::subclassWindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
+LRESULT WindowBase::routeSubclassMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto original = originalProcMap.find(hwnd);
     if (original == originalProcMap.end()) return DefWindowProcW(hwnd, message, wParam, lParam);
     // Copied first: the hook may re-enter and add entries to the maps.

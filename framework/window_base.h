@@ -44,6 +44,11 @@ public:
     static LRESULT CALLBACK subclassWindowProc(HWND hwnd, UINT message, WPARAM wParam,
                                                LPARAM lParam);
 
+private:
+    // What the two procedures do, outside the guard that keeps their errors from the system.
+    static LRESULT routeClassMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT routeSubclassMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
 protected:
     // Keeps the UTF-16 copy alive for as long as wc points at it.
     void setClassName(const std::string& name);
