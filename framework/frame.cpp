@@ -81,6 +81,11 @@ void MainWindow::layout(WPARAM wParam, LPARAM lParam) {
         }
     }
     notifySizeListeners(wParam, lParam);
+    // The bar has re-aligned itself to the new width. With a class style of 0 the window
+    // keeps the bar's old pixels wherever it only grew, and a status bar repaints no more
+    // than its newly exposed strip (Wine's does so): each earlier size grip would stay
+    // painted. The whole bar is redrawn instead.
+    if (statusBarHandle) InvalidateRect(statusBarHandle, nullptr, TRUE);
 }
 
 LRESULT MainWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -175,6 +175,33 @@ TEST_F(FrameTest, WithoutRebarTheRebarOperationsFail) {
     EXPECT_EQ(r.bottom, clientRect(w.getHandle()).bottom);
 }
 
+TEST_F(FrameTest, AResizeRedrawsTheWholeStatusBar) {
+    // Only growing, a bar would otherwise keep the grip it painted at every earlier width.
+    TestMainWindow w;
+    StatusBar bar;
+    w.onCreate = [&] {
+        bar.addStyle(SBARS_SIZEGRIP | CCS_BOTTOM);
+        w.attachStatusBar(&bar, "");
+    };
+    ASSERT_EQ(openMain(w), 0);
+    WindowGuard guard{w.getHandle()};
+    ASSERT_NE(bar.getHandle(), nullptr);
+    UpdateWindow(w.getHandle());
+    ValidateRect(bar.getHandle(), nullptr);
+    ASSERT_FALSE(GetUpdateRect(bar.getHandle(), nullptr, FALSE));
+    RECT before{};
+    GetWindowRect(w.getHandle(), &before);
+    MoveWindow(w.getHandle(), before.left, before.top, before.right - before.left + 40,
+               before.bottom - before.top, TRUE);
+    RECT dirty{};
+    ASSERT_TRUE(GetUpdateRect(bar.getHandle(), &dirty, FALSE));
+    const RECT whole = clientRect(bar.getHandle());
+    EXPECT_EQ(dirty.left, whole.left);
+    EXPECT_EQ(dirty.top, whole.top);
+    EXPECT_EQ(dirty.right, whole.right);
+    EXPECT_EQ(dirty.bottom, whole.bottom);
+}
+
 TEST_F(FrameTest, AttachStatusBarWithoutBarOrWindowRecordsNothing) {
     TestMainWindow w;
     EXPECT_EQ(w.attachStatusBar(nullptr, ""), -1);
