@@ -2,7 +2,9 @@
 # Builds the window framework, the controls and their suites as Windows programs and runs
 # the suites under Wine on a private virtual X display.
 #
-#   scripts/windows-tests.sh [--build-only]
+#   scripts/windows-tests.sh [--build-only] [CTEST_ARGUMENTS...]
+#
+# CTEST_ARGUMENTS pick cases, for example: -R WindowsPlayer --repeat until-fail:20
 #
 # The real target is 32-bit x86 (build-windows). A kernel without 32-bit support cannot
 # start 32-bit Wine; there the same sources are also built for 64-bit Windows
@@ -17,7 +19,10 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 BUILD_ONLY=0
-[[ ${1:-} == --build-only ]] && BUILD_ONLY=1
+if [[ ${1:-} == --build-only ]]; then
+    BUILD_ONLY=1
+    shift
+fi
 
 log() { printf 'windows-tests: %s\n' "$*" >&2; }
 
@@ -63,11 +68,23 @@ fi
 
 WORK=$(mktemp -d /tmp/marrowtone-wine.XXXXXX)
 XVFB_PID=
+RECORDER_PID=
+PULSE_STARTED=0
 cleanup() {
     local status=$?
+    if [[ -n $RECORDER_PID ]]; then
+        kill "$RECORDER_PID" 2>/dev/null || true
+        wait "$RECORDER_PID" 2>/dev/null || true
+    fi
     if [[ -n ${WINEPREFIX:-} ]]; then
         WINEPREFIX=$WINEPREFIX timeout 30 wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$WINEPREFIX timeout 30 wineserver -w >/dev/null 2>&1 || true
+    fi
+    if ((PULSE_STARTED)); then
+        local pid
+        pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null || true)
+        timeout 10 pactl exit >/dev/null 2>&1 || true
+        [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
     fi
     if [[ -n $XVFB_PID ]]; then
         kill "$XVFB_PID" 2>/dev/null || true
@@ -92,8 +109,27 @@ if [[ -z $DISPLAY_NUMBER ]]; then
 fi
 export DISPLAY=":$DISPLAY_NUMBER"
 
+# An audio server of our own whose default sink plays at the player's own format, 8-bit
+# unsigned mono at 11025 Hz, so that what it records is the player's bytes unchanged (and
+# 128 wherever no stream feeds it). Wine's wave output plays into it.
+export PULSE_RUNTIME_PATH="$WORK/pulse" XDG_RUNTIME_DIR="$WORK/xdg"
+mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
+chmod 700 "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
+PULSE_STARTED=1
+HOME="$WORK" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr \
+    -L module-native-protocol-unix \
+    -L "module-null-sink sink_name=marrowtone_test rate=11025 format=u8 channels=1 norewinds=1" \
+    >"$WORK/pulse.log" 2>&1 || { cat "$WORK/pulse.log" >&2; log "pulseaudio did not start"; exit 1; }
+timeout 10 sh -c 'until pactl info >/dev/null 2>&1; do sleep 0.1; done' ||
+    { log "pulseaudio does not answer"; exit 1; }
+pactl set-default-sink marrowtone_test
+export MARROWTONE_RECORDING="$WORK/recorded.raw"
+parec -d marrowtone_test.monitor --format=u8 --rate=11025 --channels=1 --raw \
+    >"$MARROWTONE_RECORDING" 2>"$WORK/parec.log" </dev/null &
+RECORDER_PID=$!
+
 export WINEPREFIX="$WORK/prefix"
-export WINEDEBUG=-all
+export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 log "initialising a fresh Wine prefix on display $DISPLAY"
 timeout 300 "$WINE_CMD" wineboot -i </dev/null >"$WORK/wineboot.log" 2>&1 || {
@@ -109,4 +145,4 @@ cd "$RUN_DIR"
 # suite is discovered again, so every rebuild would run each case once more: start from
 # no list, and let ctest discover each suite afresh.
 find . -name '*_tests.cmake' -path '*\[*' -delete
-ctest --output-on-failure --no-tests=error -j "$JOBS" </dev/null
+ctest --output-on-failure --no-tests=error -j "$JOBS" "$@" </dev/null

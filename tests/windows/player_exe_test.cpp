@@ -1,98 +1,24 @@
-// The real marrowtone.exe on the real Windows services: started as a user would start
-// it, inspected from outside through user32, and ended through its "Exit" item.
-// windows.h must come first.
-#include <windows.h>
+// The real marrowtone.exe on the real Windows services: started as a user would start it,
+// inspected from outside through user32, and ended through its "Exit" item.
+#include "player_process.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <vector>
 
-namespace {
-
-std::wstring besideThisProgram(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    return dir + name;
-}
-
-struct Search {
-    DWORD process;
-    HWND found;
-};
-
-// FindWindow would take any Marrowtone on the desktop (a player the user has open, or
-// the same suite running twice at once): only the child's own window counts.
-BOOL CALLBACK matchOwnWindow(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {}, caption[64] = {};
-    GetClassNameW(window, className, 64);
-    GetWindowTextW(window, caption, 64);
-    if (owner == search->process && std::wstring(className) == L"Marrowtone" &&
-        std::wstring(caption) == L"Marrowtone") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND waitForWindow(DWORD process) {
-    for (int i = 0; i < 600; ++i) {
-        Search search{process, nullptr};
-        EnumWindows(matchOwnWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) return search.found;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-// The window exists as soon as CreateWindow returns, before its menu is attached, its
-// status bar laid out and it is shown: wait until the program sits idle in its message
-// loop, then until the window is shown, so that the checks see the finished window.
-bool waitUntilReady(HANDLE process, HWND window) {
-    WaitForInputIdle(process, 30000);
-    for (int i = 0; i < 600; ++i) {
-        if (IsWindowVisible(window) && GetMenu(window) != nullptr &&
-            FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr) != nullptr)
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
-
-} // namespace
-
-// Ends the child whatever happens, so that a failed check never leaves it running.
-struct Child {
-    PROCESS_INFORMATION info{};
-    ~Child() {
-        if (info.hProcess == nullptr) return;
-        if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0)
-            TerminateProcess(info.hProcess, 99);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-};
+using namespace playerTest;
 
 TEST(PlayerProgram, ShowsItsWindowAndExitEndsItWithStatusZero) {
-    std::wstring program = besideThisProgram(L"marrowtone.exe");
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    Child child;
-    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &child.info))
-        << "cannot start marrowtone.exe, error " << GetLastError();
-
-    HWND window = waitForWindow(child.info.dwProcessId);
-    ASSERT_NE(window, nullptr) << "no window with the caption Marrowtone appeared";
-    ASSERT_TRUE(waitUntilReady(child.info.hProcess, window))
-        << "the window was not shown with its menu bar and status bar";
+    Player player;
+    ASSERT_TRUE(player.started()) << "cannot start marrowtone.exe, error " << GetLastError();
+    HWND window = player.window();
+    ASSERT_NE(window, nullptr) << "the window was not shown with its menu bar and status bar";
 
     RECT outer{}, client{};
     GetWindowRect(window, &outer);
@@ -106,7 +32,7 @@ TEST(PlayerProgram, ShowsItsWindowAndExitEndsItWithStatusZero) {
     const int frameHeight = (outer.bottom - outer.top) - client.bottom;
     EXPECT_GE(frameHeight, GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYMENU));
 
-    HWND status = FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr);
+    HWND status = player.statusBar();
     ASSERT_NE(status, nullptr) << "no status bar";
     EXPECT_TRUE(IsWindowVisible(status));
     EXPECT_EQ(GetWindowTextLengthW(status), 0);
@@ -117,11 +43,138 @@ TEST(PlayerProgram, ShowsItsWindowAndExitEndsItWithStatusZero) {
     ClientToScreen(window, &bottom);
     EXPECT_EQ(bar.bottom, bottom.y) << "the status bar is not along the bottom edge";
 
-    // "Exit", as the menu sends it.
-    PostMessageW(window, WM_COMMAND, 260, 0);
-    const DWORD waited = WaitForSingleObject(child.info.hProcess, 30000);
-    ASSERT_EQ(waited, WAIT_OBJECT_0) << "the program did not end after Exit";
-    DWORD code = 12345;
-    GetExitCodeProcess(child.info.hProcess, &code);
-    EXPECT_EQ(code, 0u);
+    player.chooseExit();
+    EXPECT_EQ(player.waitForExit(), 0) << "the program did not end with 0 after Exit";
+    EXPECT_EQ(player.standardOutput(), "");
 }
+
+namespace {
+
+// What the screen shows inside `r`, one 0x00RRGGBB value a pixel, read back from the
+// display itself: what the program painted, not what it would paint if asked.
+std::vector<uint32_t> screenPixels(const RECT& r) {
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    std::memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    for (auto& p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+// Waits until the program has painted everything it was asked to, and the screen shows
+// the same thing twice in a row.
+std::vector<uint32_t> settledPixels(HWND window, HWND bar) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored);
+    waitFor(
+        [&] {
+            return !GetUpdateRect(window, nullptr, FALSE) && !GetUpdateRect(bar, nullptr, FALSE);
+        },
+        10000);
+    RECT r{};
+    GetWindowRect(bar, &r);
+    std::vector<uint32_t> last = screenPixels(r), now;
+    waitFor(
+        [&] {
+            now = screenPixels(r);
+            if (now == last) return true;
+            last = now;
+            return false;
+        },
+        10000);
+    return now;
+}
+
+size_t differingPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    if (a.size() != b.size()) return std::max(a.size(), b.size());
+    size_t n = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
+} // namespace
+
+// Dragging the window's edge to widen it step by step must leave one size grip in the
+// status bar, not one at every width the bar had on the way.
+TEST(PlayerProgram, AfterResizingTheStatusBarShowsWhatAFreshPaintShows) {
+    Player player;
+    HWND window = player.window();
+    ASSERT_NE(window, nullptr);
+    HWND bar = player.statusBar();
+    ASSERT_NE(bar, nullptr);
+    for (int step = 1; step <= 12; ++step) {
+        SetWindowPos(window, nullptr, 0, 0, 300 + 20 * step, 128 + 5 * step,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        settledPixels(window, bar);
+    }
+    const std::vector<uint32_t> dragged = settledPixels(window, bar);
+    // The reference: the same bar, asked to paint itself whole.
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    const std::vector<uint32_t> fresh = settledPixels(window, bar);
+    std::set<uint32_t> colours(fresh.begin(), fresh.end());
+    EXPECT_GE(colours.size(), 2u) << "the screen shows nothing of the bar: cannot compare";
+    EXPECT_EQ(differingPixels(dragged, fresh), 0u)
+        << "the status bar keeps what earlier sizes painted";
+    player.chooseExit();
+    EXPECT_EQ(player.waitForExit(), 0);
+}
+
+// Explorer shows the programs with the project's icon, and their properties name the
+// product and its version.
+class ProgramFile : public testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(ProgramFile, CarriesTheIconAndAVersionResource) {
+    const std::wstring path = besideThisProgram(GetParam());
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource";
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+    auto text = [&](const wchar_t* name) {
+        void* value = nullptr;
+        UINT length = 0;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        if (!VerQueryValueW(info.data(), key.c_str(), &value, &length) || !value)
+            return std::string();
+        return narrow(static_cast<const wchar_t*>(value));
+    };
+    EXPECT_EQ(text(L"ProductName"), "Marrowtone");
+    const std::string version = text(L"FileVersion");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(version, numbers);
+
+    HMODULE image = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    EXPECT_NE(FindResourceW(image, MAKEINTRESOURCEW(1), RT_GROUP_ICON), nullptr) << "no icon";
+    HICON large = nullptr;
+    EXPECT_EQ(ExtractIconExW(path.c_str(), 0, &large, nullptr, 1), 1u);
+    if (large) DestroyIcon(large);
+    FreeLibrary(image);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, ProgramFile,
+                         testing::Values(L"marrowtone.exe", L"marrowtone-render.exe"));
