@@ -1,0 +1,12 @@
+# Gives a Windows program the project's icon and a version resource with `description`.
+function(marrowtone_windows_resources target description)
+    if(NOT WIN32)
+        return()
+    endif()
+    set(MARROWTONE_ICON ${PROJECT_SOURCE_DIR}/data/icons/marrowtone.ico)
+    set(MARROWTONE_DESCRIPTION "${description}")
+    set(MARROWTONE_PROGRAM ${target})
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/data/windows/program.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
