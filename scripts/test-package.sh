@@ -5,11 +5,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 WORK=$(mktemp -d /tmp/marrowtone-package.XXXXXX)
+XVFB_PID=
 cleanup() {
     local status=$?
     if [[ -d $WORK/wine ]]; then
         WINEPREFIX=$WORK/wine timeout 30 wineserver -k >/dev/null 2>&1 || true
         WINEPREFIX=$WORK/wine timeout 30 wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [[ -n $XVFB_PID ]]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
     fi
     rm -rf "$WORK"
     exit "$status"
@@ -116,3 +121,63 @@ cp "$TOP/examples/$EXAMPLE" "$WORK/song.mml"
 tail -c +45 "$WORK/song.wav" >"$WORK/windows.raw"
 cmp -s "$WORK/native.raw" "$WORK/windows.raw" || fail "$what renders differently from the native tool"
 ok "$(basename "$ZIP"): 32-bit static programs, examples, README; $what renders the same bytes"
+
+# --- the Windows setup program -----------------------------------------------------------------
+SETUP=build-windows/marrowtone-$VERSION-setup.exe
+[[ -f $SETUP ]] || fail "$SETUP is missing (make package-windows)"
+[[ $(file -b "$SETUP") == "PE32 executable"* ]] || fail "the setup program is not a Windows program"
+if [[ $WINE != wine ]]; then
+    echo "test-package: skipped: the setup program is 32-bit and this kernel cannot run it"
+    exit 0
+fi
+# The installed player shows its window on a display of our own.
+mkfifo "$WORK/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 </dev/null &
+XVFB_PID=$!
+read -r -t 30 number <"$WORK/display" || fail "Xvfb did not start"
+export DISPLAY=":$number"
+
+# Waits up to $2 seconds for the command $1 to succeed.
+wait_until() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        eval "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+unix_path() { "$WINE" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+
+for mode in CurrentUser AllUsers; do
+    (cd "$WORK" && timeout 120 "$WINE" "$ROOT/$SETUP" /S "/$mode" </dev/null >/dev/null 2>&1) ||
+        fail "the setup program failed (/$mode)"
+    if [[ $mode == CurrentUser ]]; then hive=HKCU; else hive=HKLM; fi
+    key="$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Marrowtone"
+    location=$("$WINE" reg query "$key" /v InstallLocation 2>/dev/null | tr -d '\r' |
+        sed -n 's/.*REG_SZ[[:space:]]*//p')
+    [[ -n $location ]] || fail "no uninstall entry in $hive (/$mode)"
+    INSTALLED=$(unix_path "$location")
+    for f in marrowtone.exe marrowtone-render.exe README.txt uninstall.exe "examples/$EXAMPLE"; do
+        [[ -f $INSTALLED/$f ]] || fail "the setup program did not install $f (/$mode)"
+    done
+    if [[ $mode == CurrentUser ]]; then menu='%APPDATA%'; else menu='%ProgramData%'; fi
+    menu=$(unix_path "$("$WINE" cmd /c echo "$menu" | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs")
+    [[ -f $menu/Marrowtone.lnk ]] || fail "no Start-menu entry in $menu (/$mode)"
+
+    # The installed player starts, shows its window and ends through WM_CLOSE with 0.
+    (cd "$WORK" && exec "$WINE" "$INSTALLED/marrowtone.exe" </dev/null >"$WORK/player.out" 2>&1) &
+    player=$!
+    wait_until 'xdotool search --onlyvisible --name "^Marrowtone\$" >/dev/null 2>&1' 60 ||
+        fail "the installed player showed no window (/$mode)"
+    "$WINE" taskkill /im marrowtone.exe >/dev/null 2>&1 || fail "taskkill"
+    wait "$player" || fail "the installed player ended with status $? (/$mode)"
+
+    # The uninstaller runs from a copy of itself, so wait for what it removes to be gone.
+    (cd "$WORK" && timeout 120 "$WINE" "$INSTALLED/uninstall.exe" /S "/$mode" </dev/null >/dev/null 2>&1) ||
+        fail "the uninstaller failed (/$mode)"
+    wait_until '[[ ! -e $INSTALLED && ! -e $menu/Marrowtone.lnk ]]' 60 ||
+        fail "the uninstaller left $(find "$INSTALLED" "$menu/Marrowtone.lnk" 2>/dev/null | head -5) (/$mode)"
+    wait_until '! "$WINE" reg query "$key" >/dev/null 2>&1' 30 ||
+        fail "the uninstaller left the uninstall entry (/$mode)"
+    ok "setup /$mode installs into $location with a Start-menu entry, the player starts, the uninstaller removes everything"
+done
