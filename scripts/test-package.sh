@@ -136,6 +136,9 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/nu
 XVFB_PID=$!
 read -r -t 30 number <"$WORK/display" || fail "Xvfb did not start"
 export DISPLAY=":$number"
+# The Wine session above started without a display: begin a new one that has it.
+timeout 30 wineserver -k >/dev/null 2>&1 || true
+timeout 30 wineserver -w >/dev/null 2>&1 || true
 
 # Waits up to $2 seconds for the command $1 to succeed.
 wait_until() {
