@@ -65,7 +65,7 @@ uninstall:
 package: build
 	@cd build && cpack -G DEB >/dev/null && ls "$$PWD"/marrowtone_*.deb
 
-# build-windows/marrowtone-VERSION-win32.zip
+# build-windows/marrowtone-VERSION-win32.zip and build-windows/marrowtone-VERSION-setup.exe
 package-windows: deps
 	@scripts/package-windows.sh
 
