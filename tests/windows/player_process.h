@@ -78,13 +78,15 @@ private:
 };
 
 // The sound that the test's audio server played since this object was made: the server's
-// recording of its sink (its path in MARROWTONE_RECORDING), without the level 128 that the
-// server plays while no stream feeds it.
+// recording of its sink (its path in MARROWTONE_RECORDING). Where no stream feeds the sink,
+// or a stream runs dry, the server plays its filler, the level 128.
 class Recording {
 public:
     Recording();
     bool available() const { return !path_.empty(); }
     const std::wstring& path() const { return path_; }
+    // Everything the server recorded since the start, its filler included.
+    std::vector<uint8_t> raw() const { return readFrom(start_); }
     // Everything heard since the start, the filler set aside.
     std::vector<uint8_t> heard() const;
     // Waits until at least `bytes` bytes of sound were heard since the start.
