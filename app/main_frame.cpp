@@ -3,7 +3,7 @@
 #include "framework/status_bar.h"
 #include "framework/text.h"
 #include "framework/window_menu.h"
-#include "sound.h"
+#include "sound/sound.h"
 
 #include <cstddef>
 #include <memory>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "framework/frame.h"
-#include "win32.h"
+#include "platform/win32.h"
 
 #include <cstdint>
 #include <string>

@@ -3,8 +3,8 @@
 // Besides Google Benchmark's table this prints the figures the engine is held
 // to: the renderer's speed-up over a sample-by-sample reading of its steps, the
 // loader's throughput, and what 63 resting channels add to one playing channel.
-#include "naive_render.h"
-#include "sound.h"
+#include "sound/sound.h"
+#include "tests/support/naive_render.h"
 
 #include <benchmark/benchmark.h>
 

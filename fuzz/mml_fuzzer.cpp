@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes through the loader and the renderer. Errors the loader
 // raises on purpose are fine; crashes, hangs, sanitizer reports and runaway
 // memory are not.
-#include "sound.h"
+#include "sound/sound.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The Qt audio driver against a real audio server: a block plays once and is reported when
 // it has been heard, and a stop silences at once and reports nothing.
-#include "audio_driver.h"
-#include "player_format.h"
+#include "platform/drivers/registry.h"
+#include "tests/support/player_format.h"
 
 #include <gtest/gtest.h>
 

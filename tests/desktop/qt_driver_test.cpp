@@ -8,13 +8,13 @@
 #include <QTest>
 #include <QWidget>
 
-#include "qt_platform.h"
+#include "platform/drivers/qt/qt_platform.h"
 
-#include "audio_driver.h"
-#include "display_driver.h"
-#include "headless.h"
-#include "player_format.h"
-#include "win32.h"
+#include "platform/comctl32/control_views.h"
+#include "platform/drivers/headless/headless.h"
+#include "platform/drivers/registry.h"
+#include "platform/win32.h"
+#include "tests/support/player_format.h"
 
 #include <gtest/gtest.h>
 
@@ -59,11 +59,11 @@ const Seen* lastOf(HWND hwnd, UINT message) {
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 3000ms) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
-        platform::headless::dispatchPending();
+        platform::user::dispatchPending();
         if (done()) return true;
         platform::displayDriver().waitForEvents(20ms);
     }
-    platform::headless::dispatchPending();
+    platform::user::dispatchPending();
     return done();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The format the player plays in: 8-bit unsigned mono, 11025 samples a second.
-#include "win32.h"
+#include "platform/win32.h"
 
 inline WAVEFORMATEX playerFormat() {
     WAVEFORMATEX f{};
