@@ -10,6 +10,7 @@
 #include "platform/win32.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,23 @@ bool handleFont(HWND hwnd, State* state, UINT message, WPARAM wParam, LPARAM lPa
         return true;
     }
     return false;
+}
+
+// The frame of every control's procedure: its state made on WM_NCCREATE and freed on
+// WM_NCDESTROY, its font kept, and every other message offered to `handle`, which answers
+// with the message's result or, with nothing, leaves it to the default processing.
+template <typename State, typename Handler>
+LRESULT controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Handler handle) {
+    if (message == WM_NCCREATE) return createState<State>(hwnd, wParam, lParam);
+    State* state = stateOf<State>(hwnd);
+    if (!state) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (LRESULT result; handleFont(hwnd, state, message, wParam, lParam, result)) return result;
+    if (message == WM_NCDESTROY) {
+        destroyState<State>(hwnd);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (std::optional<LRESULT> result = handle(state)) return *result;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 // Controls ask their parent once, when they are made, which kind of text their

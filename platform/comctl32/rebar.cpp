@@ -316,18 +316,8 @@ LRESULT onWindowPosChanging(HWND hwnd, Rebar* r, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, WM_WINDOWPOSCHANGING, wParam, lParam);
 }
 
-} // namespace
-
-LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) return createState<Rebar>(hwnd, wParam, lParam);
-    Rebar* r = stateOf<Rebar>(hwnd);
-    if (!r) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (LRESULT fontResult; handleFont(hwnd, r, message, wParam, lParam, fontResult))
-        return fontResult;
+std::optional<LRESULT> onMessage(HWND hwnd, Rebar* r, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_NCDESTROY:
-        destroyState<Rebar>(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_CREATE:
         queryNotifyFormat(hwnd);
         layoutRebar(hwnd);
@@ -366,7 +356,15 @@ LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         // The controls in the bands talk to the rebar's parent.
         return SendMessageW(GetParent(hwnd), message, wParam, lParam);
     }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return std::nullopt;
+}
+
+} // namespace
+
+LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return controlProc<Rebar>(hwnd, message, wParam, lParam, [&](Rebar* r) {
+        return onMessage(hwnd, r, message, wParam, lParam);
+    });
 }
 
 } // namespace platform::detail

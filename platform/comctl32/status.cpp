@@ -111,20 +111,12 @@ LRESULT onGetBorders(LPARAM lParam) {
     return TRUE;
 }
 
-} // namespace
-
-LRESULT CALLBACK statusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) return createState<StatusBar>(hwnd, wParam, lParam);
-    StatusBar* s = stateOf<StatusBar>(hwnd);
-    if (!s) return DefWindowProcW(hwnd, message, wParam, lParam);
-    if (LRESULT fontResult; handleFont(hwnd, s, message, wParam, lParam, fontResult))
-        return fontResult;
+// Every message of the bar's own, and the text and size messages it treats its own way.
+std::optional<LRESULT> onMessage(HWND hwnd, StatusBar* s, UINT message, WPARAM wParam,
+                                 LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         return onCreate(hwnd, s, lParam);
-    case WM_NCDESTROY:
-        destroyState<StatusBar>(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_SIZE:
         // The parent forwards its own WM_SIZE; the bar follows the parent's bottom edge.
         alignStatusBar(hwnd);
@@ -162,7 +154,15 @@ LRESULT CALLBACK statusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case SB_GETBORDERS:
         return onGetBorders(lParam);
     }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return std::nullopt;
+}
+
+} // namespace
+
+LRESULT CALLBACK statusProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return controlProc<StatusBar>(hwnd, message, wParam, lParam, [&](StatusBar* s) {
+        return onMessage(hwnd, s, message, wParam, lParam);
+    });
 }
 
 } // namespace platform::detail

@@ -188,6 +188,32 @@ LRESULT onSetState(HWND hwnd, Toolbar* t, WPARAM command, LPARAM lParam) {
     return TRUE;
 }
 
+LRESULT onDeleteButton(HWND hwnd, Toolbar* t, WPARAM index) {
+    if (index >= t->buttons.size()) return FALSE;
+    t->buttons.erase(t->buttons.begin() + static_cast<ptrdiff_t>(index));
+    changed(hwnd);
+    return TRUE;
+}
+
+LRESULT onGetButton(Toolbar* t, WPARAM index, LPARAM lParam) {
+    if (index >= t->buttons.size() || !lParam) return FALSE;
+    std::memcpy(reinterpret_cast<void*>(lParam), &t->buttons[index].button,
+                std::min(t->structSize, sizeof(TBBUTTON)));
+    return TRUE;
+}
+
+LRESULT onGetItemRect(Toolbar* t, WPARAM index, LPARAM lParam) {
+    auto* r = reinterpret_cast<RECT*>(lParam);
+    if (index >= t->buttons.size() || !r) return FALSE;
+    *r = buttonRect(t, index);
+    return TRUE;
+}
+
+LRESULT onGetState(Toolbar* t, WPARAM command) {
+    int i = commandIndex(t, command);
+    return i < 0 ? -1 : t->buttons[static_cast<size_t>(i)].button.fsState;
+}
+
 LRESULT onButtonUp(HWND hwnd, Toolbar* t, LPARAM lParam) {
     int i = buttonAt(t, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     int pressed = t->pressedIndex;
@@ -201,95 +227,62 @@ LRESULT onButtonUp(HWND hwnd, Toolbar* t, LPARAM lParam) {
     return 0;
 }
 
-// The messages about the buttons and their images; false for any other message.
-bool onButtonMessage(HWND hwnd, Toolbar* t, UINT message, WPARAM wParam, LPARAM lParam,
-                     LRESULT& result) {
-    switch (message) {
-    case TB_ADDBITMAP:
-        result = onAddBitmap(hwnd, t, wParam, lParam);
-        return true;
-    case TB_ADDBUTTONSW:
-        result = onInsertButtons(hwnd, t, t->buttons.size(), wParam, lParam);
-        return true;
-    case TB_INSERTBUTTONW:
-        result = onInsertButtons(hwnd, t, wParam, 1, lParam);
-        return true;
-    case TB_DELETEBUTTON:
-        result = wParam < t->buttons.size();
-        if (result) {
-            t->buttons.erase(t->buttons.begin() + static_cast<ptrdiff_t>(wParam));
-            changed(hwnd);
-        }
-        return true;
-    case TB_BUTTONCOUNT:
-        result = static_cast<LRESULT>(t->buttons.size());
-        return true;
-    case TB_GETBUTTON:
-        result = wParam < t->buttons.size() && lParam;
-        if (result)
-            std::memcpy(reinterpret_cast<void*>(lParam), &t->buttons[wParam].button,
-                        std::min(t->structSize, sizeof(TBBUTTON)));
-        return true;
-    case TB_COMMANDTOINDEX:
-        result = commandIndex(t, wParam);
-        return true;
-    case TB_GETITEMRECT:
-        result = wParam < t->buttons.size() && lParam;
-        if (result) *reinterpret_cast<RECT*>(lParam) = buttonRect(t, wParam);
-        return true;
-    }
-    return false;
-}
-
-// The messages about the buttons' states; false for any other message.
-bool onStateMessage(HWND hwnd, Toolbar* t, UINT message, WPARAM wParam, LPARAM lParam,
-                    LRESULT& result) {
+// The state bit each of the state messages sets or reads.
+BYTE stateBitOf(UINT message) {
     switch (message) {
     case TB_ENABLEBUTTON:
-        result = onSetStateBit(hwnd, t, TBSTATE_ENABLED, wParam, lParam);
-        return true;
-    case TB_CHECKBUTTON:
-        result = onSetStateBit(hwnd, t, TBSTATE_CHECKED, wParam, lParam);
-        return true;
-    case TB_PRESSBUTTON:
-        result = onSetStateBit(hwnd, t, TBSTATE_PRESSED, wParam, lParam);
-        return true;
-    case TB_HIDEBUTTON:
-        result = onSetStateBit(hwnd, t, TBSTATE_HIDDEN, wParam, lParam);
-        return true;
     case TB_ISBUTTONENABLED:
-        result = onGetStateBit(t, TBSTATE_ENABLED, wParam);
-        return true;
+        return TBSTATE_ENABLED;
+    case TB_CHECKBUTTON:
     case TB_ISBUTTONCHECKED:
-        result = onGetStateBit(t, TBSTATE_CHECKED, wParam);
-        return true;
-    case TB_GETSTATE: {
-        int i = commandIndex(t, wParam);
-        result = i < 0 ? -1 : t->buttons[static_cast<size_t>(i)].button.fsState;
-        return true;
+        return TBSTATE_CHECKED;
+    case TB_PRESSBUTTON:
+        return TBSTATE_PRESSED;
+    default:
+        return TBSTATE_HIDDEN;
     }
-    case TB_SETSTATE:
-        result = onSetState(hwnd, t, wParam, lParam);
-        return true;
-    }
-    return false;
 }
 
-} // namespace
-
-LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) return createState<Toolbar>(hwnd, wParam, lParam);
-    Toolbar* t = stateOf<Toolbar>(hwnd);
-    if (!t) return DefWindowProcW(hwnd, message, wParam, lParam);
-    LRESULT result;
-    if (handleFont(hwnd, t, message, wParam, lParam, result) ||
-        onButtonMessage(hwnd, t, message, wParam, lParam, result) ||
-        onStateMessage(hwnd, t, message, wParam, lParam, result))
-        return result;
+// The messages about the buttons, their images and their states.
+std::optional<LRESULT> onButtonMessage(HWND hwnd, Toolbar* t, UINT message, WPARAM wParam,
+                                       LPARAM lParam) {
     switch (message) {
-    case WM_NCDESTROY:
-        destroyState<Toolbar>(hwnd);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+    case TB_ADDBITMAP:
+        return onAddBitmap(hwnd, t, wParam, lParam);
+    case TB_ADDBUTTONSW:
+        return onInsertButtons(hwnd, t, t->buttons.size(), wParam, lParam);
+    case TB_INSERTBUTTONW:
+        return onInsertButtons(hwnd, t, wParam, 1, lParam);
+    case TB_DELETEBUTTON:
+        return onDeleteButton(hwnd, t, wParam);
+    case TB_BUTTONCOUNT:
+        return static_cast<LRESULT>(t->buttons.size());
+    case TB_GETBUTTON:
+        return onGetButton(t, wParam, lParam);
+    case TB_COMMANDTOINDEX:
+        return commandIndex(t, wParam);
+    case TB_GETITEMRECT:
+        return onGetItemRect(t, wParam, lParam);
+    case TB_ENABLEBUTTON:
+    case TB_CHECKBUTTON:
+    case TB_PRESSBUTTON:
+    case TB_HIDEBUTTON:
+        return onSetStateBit(hwnd, t, stateBitOf(message), wParam, lParam);
+    case TB_ISBUTTONENABLED:
+    case TB_ISBUTTONCHECKED:
+        return onGetStateBit(t, stateBitOf(message), wParam);
+    case TB_GETSTATE:
+        return onGetState(t, wParam);
+    case TB_SETSTATE:
+        return onSetState(hwnd, t, wParam, lParam);
+    }
+    return std::nullopt;
+}
+
+// The toolbar's own shape and size, and the mouse.
+std::optional<LRESULT> onMessage(HWND hwnd, Toolbar* t, UINT message, WPARAM wParam,
+                                 LPARAM lParam) {
+    switch (message) {
     case WM_CREATE:
         queryNotifyFormat(hwnd);
         alignToolbar(hwnd);
@@ -320,7 +313,15 @@ LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_LBUTTONUP:
         return onButtonUp(hwnd, t, lParam);
     }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return onButtonMessage(hwnd, t, message, wParam, lParam);
+}
+
+} // namespace
+
+LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return controlProc<Toolbar>(hwnd, message, wParam, lParam, [&](Toolbar* t) {
+        return onMessage(hwnd, t, message, wParam, lParam);
+    });
 }
 
 } // namespace platform::detail

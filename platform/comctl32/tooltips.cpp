@@ -96,22 +96,22 @@ void unsubclassIfUnused(HWND tooltip, Tooltip* tip, HWND window) {
 // Without a size in wParam, TTM_GETTEXTW assumes a buffer of this many units, as Windows does.
 constexpr int kDefaultTextBuffer = 80;
 
-LRESULT onNcCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
-    // A tooltip is always a pop-up window of its owner.
+// A tooltip is always a pop-up window of its owner.
+void makePopup(HWND hwnd) {
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
     SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>((style & ~WS_CHILD) | WS_POPUP));
     SetWindowLongPtrW(hwnd, GWL_EXSTYLE, GetWindowLongPtrW(hwnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
-    return createState<Tooltip>(hwnd, wParam, lParam);
 }
 
-LRESULT onNcDestroy(HWND hwnd, Tooltip* tip, WPARAM wParam, LPARAM lParam) {
+// Stops watching the windows of the tools, as the tooltip goes away.
+void unwatchAll(HWND hwnd) {
+    Tooltip* tip = stateOf<Tooltip>(hwnd);
+    if (!tip) return;
     std::vector<HWND> watched;
     for (const Tool& t : tip->tools)
         if (t.info.uFlags & TTF_SUBCLASS) watched.push_back(toolWindow(t.info));
     for (HWND w : watched)
         if (IsWindow(w)) RemoveWindowSubclass(w, tooltipSubclass, reinterpret_cast<UINT_PTR>(hwnd));
-    destroyState<Tooltip>(hwnd);
-    return DefWindowProcW(hwnd, WM_NCDESTROY, wParam, lParam);
 }
 
 LRESULT onAddTool(HWND hwnd, Tooltip* tip, const TTTOOLINFOW* info) {
@@ -184,56 +184,37 @@ LRESULT onGetText(Tooltip* tip, WPARAM wParam, TTTOOLINFOW* info) {
     return 0;
 }
 
-// The messages about the tools; false for any other message.
-bool onToolMessage(HWND hwnd, Tooltip* tip, UINT message, WPARAM wParam, TTTOOLINFOW* info,
-                   LRESULT& result) {
+// The messages about the tools.
+std::optional<LRESULT> onToolMessage(HWND hwnd, Tooltip* tip, UINT message, WPARAM wParam,
+                                     TTTOOLINFOW* info) {
     switch (message) {
     case TTM_ADDTOOLW:
-        result = onAddTool(hwnd, tip, info);
-        return true;
+        return onAddTool(hwnd, tip, info);
     case TTM_DELTOOLW:
-        result = onDelTool(hwnd, tip, info);
-        return true;
+        return onDelTool(hwnd, tip, info);
     case TTM_NEWTOOLRECTW:
-        result = onNewToolRect(tip, info);
-        return true;
+        return onNewToolRect(tip, info);
     case TTM_UPDATETIPTEXTW:
     case TTM_SETTOOLINFOW:
-        result = onSetToolInfo(tip, info, message == TTM_SETTOOLINFOW);
-        return true;
+        return onSetToolInfo(tip, info, message == TTM_SETTOOLINFOW);
     case TTM_GETTOOLCOUNT:
-        result = static_cast<LRESULT>(tip->tools.size());
-        return true;
+        return static_cast<LRESULT>(tip->tools.size());
     case TTM_GETTOOLINFOW:
-        result = onGetToolInfo(tip, findTool(tip, info), info);
-        return true;
+        return onGetToolInfo(tip, findTool(tip, info), info);
     case TTM_ENUMTOOLSW:
-        result =
-            onGetToolInfo(tip, wParam < tip->tools.size() ? static_cast<int>(wParam) : -1, info);
-        return true;
+        return onGetToolInfo(tip, wParam < tip->tools.size() ? static_cast<int>(wParam) : -1, info);
     case TTM_GETCURRENTTOOLW:
-        result = onGetToolInfo(tip, tip->current, info);
-        return true;
+        return onGetToolInfo(tip, tip->current, info);
     case TTM_GETTEXTW:
-        result = onGetText(tip, wParam, info);
-        return true;
+        return onGetText(tip, wParam, info);
     }
-    return false;
+    return std::nullopt;
 }
 
-} // namespace
-
-LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) return onNcCreate(hwnd, wParam, lParam);
-    Tooltip* tip = stateOf<Tooltip>(hwnd);
-    if (!tip) return DefWindowProcW(hwnd, message, wParam, lParam);
-    LRESULT result;
-    if (handleFont(hwnd, tip, message, wParam, lParam, result) ||
-        onToolMessage(hwnd, tip, message, wParam, reinterpret_cast<TTTOOLINFOW*>(lParam), result))
-        return result;
+// The tooltip's own creation, showing and hiding, and the mouse messages relayed to it.
+std::optional<LRESULT> onMessage(HWND hwnd, Tooltip* tip, UINT message, WPARAM wParam,
+                                 LPARAM lParam) {
     switch (message) {
-    case WM_NCDESTROY:
-        return onNcDestroy(hwnd, tip, wParam, lParam);
     case WM_CREATE:
         queryNotifyFormat(hwnd);
         // Hidden and empty until it has something to show.
@@ -252,7 +233,17 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case TTM_SETDELAYTIME:
         return 0;
     }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return onToolMessage(hwnd, tip, message, wParam, reinterpret_cast<TTTOOLINFOW*>(lParam));
+}
+
+} // namespace
+
+LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) makePopup(hwnd);
+    if (message == WM_NCDESTROY) unwatchAll(hwnd);
+    return controlProc<Tooltip>(hwnd, message, wParam, lParam, [&](Tooltip* tip) {
+        return onMessage(hwnd, tip, message, wParam, lParam);
+    });
 }
 
 } // namespace platform::detail

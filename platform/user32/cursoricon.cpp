@@ -35,27 +35,26 @@ void resetCursorIcons() {
 
 using namespace platform::detail;
 
-HICON WINAPI LoadIconW(HINSTANCE instance, LPCWSTR name) {
+// Only the system's own icons and cursors exist: the program carries no resources. Each is
+// made once and keeps its handle.
+static HICON loadSystemImage(std::map<int, HICON>& loaded, bool (*exists)(int), HINSTANCE instance,
+                             LPCWSTR name) {
     int id = IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<uintptr_t>(name)) : 0;
-    // Only the system's own icons exist: the program carries no resources.
-    if (instance || !standardIcon(id)) {
+    if (instance || !exists(id)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    HICON& icon = cursorIcons().icons[id];
-    if (!icon) icon = makeHandle<HICON>();
-    return icon;
+    HICON& image = loaded[id];
+    if (!image) image = makeHandle<HICON>();
+    return image;
+}
+
+HICON WINAPI LoadIconW(HINSTANCE instance, LPCWSTR name) {
+    return loadSystemImage(cursorIcons().icons, standardIcon, instance, name);
 }
 
 HCURSOR WINAPI LoadCursorW(HINSTANCE instance, LPCWSTR name) {
-    int id = IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<uintptr_t>(name)) : 0;
-    if (instance || !standardCursor(id)) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
-    HCURSOR& cursor = cursorIcons().cursors[id];
-    if (!cursor) cursor = makeHandle<HCURSOR>();
-    return cursor;
+    return loadSystemImage(cursorIcons().cursors, standardCursor, instance, name);
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {

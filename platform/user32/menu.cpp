@@ -264,8 +264,9 @@ BOOL WINAPI InsertMenuItemW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMI
 
 // Checks a MENUITEMINFOW call's record and menu and finds the item it addresses; sets the
 // error Windows reports when that fails.
-static bool locateForInfo(HMENU menu, UINT item, BOOL byPosition, UINT cbSize, Location& where) {
-    if (!validInfoSize(cbSize)) {
+static bool locateForInfo(HMENU menu, UINT item, BOOL byPosition, const MENUITEMINFOW* info,
+                          Location& where) {
+    if (!info || !validInfoSize(info->cbSize)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
@@ -279,11 +280,7 @@ static bool locateForInfo(HMENU menu, UINT item, BOOL byPosition, UINT cbSize, L
 
 BOOL WINAPI SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEMINFOW info) {
     Location where;
-    if (!info) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!locateForInfo(menu, item, byPosition, info->cbSize, where)) return FALSE;
+    if (!locateForInfo(menu, item, byPosition, info, where)) return FALSE;
     MenuItem changed = *itemAt(where);
     // A menu cannot become a popup of itself, however deep.
     if ((info->fMask & MIIM_SUBMENU) && info->hSubMenu &&
@@ -302,11 +299,7 @@ BOOL WINAPI SetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPCMENUITEM
 
 BOOL WINAPI GetMenuItemInfoW(HMENU menu, UINT item, BOOL byPosition, LPMENUITEMINFOW info) {
     Location where;
-    if (!info) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!locateForInfo(menu, item, byPosition, info->cbSize, where)) return FALSE;
+    if (!locateForInfo(menu, item, byPosition, info, where)) return FALSE;
     const MenuItem& it = *itemAt(where);
     UINT mask = info->fMask;
     if (mask & (MIIM_TYPE | MIIM_FTYPE)) info->fType = it.type;

@@ -106,6 +106,16 @@ POINT clientOrigin(const Window* w) {
     return p;
 }
 
+// Moves a point by the window's client origin: to the screen (sign 1) or from it (-1).
+static BOOL shiftByClientOrigin(HWND hwnd, LPPOINT point, int sign) {
+    Window* w = windowOrError(hwnd);
+    if (!w || !point) return FALSE;
+    POINT o = clientOrigin(w);
+    point->x += sign * o.x;
+    point->y += sign * o.y;
+    return TRUE;
+}
+
 RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu) {
     RECT shown;
     if (displayDriver().frameInsets(style, exStyle, hasMenu, shown)) return shown;
@@ -177,21 +187,11 @@ BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect) {
 }
 
 BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) {
-    Window* w = windowOrError(hwnd);
-    if (!w || !point) return FALSE;
-    POINT o = clientOrigin(w);
-    point->x += o.x;
-    point->y += o.y;
-    return TRUE;
+    return shiftByClientOrigin(hwnd, point, 1);
 }
 
 BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point) {
-    Window* w = windowOrError(hwnd);
-    if (!w || !point) return FALSE;
-    POINT o = clientOrigin(w);
-    point->x -= o.x;
-    point->y -= o.y;
-    return TRUE;
+    return shiftByClientOrigin(hwnd, point, -1);
 }
 
 int WINAPI MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count) {

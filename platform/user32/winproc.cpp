@@ -86,35 +86,38 @@ LONG_PTR WINAPI SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG WINAPI GetWindowLongW(HWND hwnd, int index) {
-    if (index >= 0) {
-        Window* w = windowOrError(hwnd);
-        if (!w) return 0;
-        if (static_cast<size_t>(index) + sizeof(LONG) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG value;
-        std::memcpy(&value, w->extra.data() + index, sizeof value);
-        return value;
+namespace {
+
+// The LONG at a non-negative index of the window's extra bytes, or null with the error set.
+BYTE* extraLong(HWND hwnd, int index) {
+    Window* w = windowOrError(hwnd);
+    if (!w) return nullptr;
+    if (static_cast<size_t>(index) + sizeof(LONG) > w->extra.size()) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return nullptr;
     }
-    return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
+    return w->extra.data() + index;
+}
+
+} // namespace
+
+LONG WINAPI GetWindowLongW(HWND hwnd, int index) {
+    if (index < 0) return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
+    BYTE* at = extraLong(hwnd, index);
+    if (!at) return 0;
+    LONG value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
 }
 
 LONG WINAPI SetWindowLongW(HWND hwnd, int index, LONG value) {
-    if (index >= 0) {
-        Window* w = windowOrError(hwnd);
-        if (!w) return 0;
-        if (static_cast<size_t>(index) + sizeof(LONG) > w->extra.size()) {
-            SetLastError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        LONG old;
-        std::memcpy(&old, w->extra.data() + index, sizeof old);
-        std::memcpy(w->extra.data() + index, &value, sizeof value);
-        return old;
-    }
-    return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
+    if (index < 0) return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
+    BYTE* at = extraLong(hwnd, index);
+    if (!at) return 0;
+    LONG old;
+    std::memcpy(&old, at, sizeof old);
+    std::memcpy(at, &value, sizeof value);
+    return old;
 }
 
 LRESULT WINAPI CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam,

@@ -275,25 +275,29 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX f
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
+// Marks a header prepared or not, for an open handle and a whole record; a queued header
+// stays prepared.
+static MMRESULT setPrepared(HWAVEOUT waveOut, LPWAVEHDR header, UINT size, bool prepared) {
     auto w = find(waveOut);
     if (!w) return MMSYSERR_INVALHANDLE;
     if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
     std::lock_guard lock(state().mutex);
     if (!w->open) return MMSYSERR_INVALHANDLE;
-    header->dwFlags |= WHDR_PREPARED;
+    if (prepared) {
+        header->dwFlags |= WHDR_PREPARED;
+    } else {
+        if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+        header->dwFlags &= ~static_cast<DWORD>(WHDR_PREPARED);
+    }
     return MMSYSERR_NOERROR;
 }
 
+MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
+    return setPrepared(waveOut, header, size, true);
+}
+
 MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
-    auto w = find(waveOut);
-    if (!w) return MMSYSERR_INVALHANDLE;
-    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(state().mutex);
-    if (!w->open) return MMSYSERR_INVALHANDLE;
-    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    header->dwFlags &= ~static_cast<DWORD>(WHDR_PREPARED);
-    return MMSYSERR_NOERROR;
+    return setPrepared(waveOut, header, size, false);
 }
 
 MMRESULT WINAPI waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {

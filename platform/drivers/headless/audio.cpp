@@ -36,6 +36,13 @@ HeadlessAudio& headlessAudio() {
     return *audio;
 }
 
+// Runs f on the audio state under its lock and returns what f returns.
+template <typename F> auto withAudio(F f) {
+    auto& a = headlessAudio();
+    std::lock_guard lock(a.mutex);
+    return f(a);
+}
+
 class HeadlessDevice final : public AudioDevice {
 public:
     explicit HeadlessDevice(const WAVEFORMATEX& format) : format_(format) {
@@ -139,15 +146,11 @@ AudioDriver& audioDriver() {
 }
 
 void setAudioDeviceAvailable(bool available) {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    a.available = available;
+    withAudio([&](HeadlessAudio& a) { a.available = available; });
 }
 
 bool audioDeviceAvailable() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    return a.available;
+    return withAudio([](HeadlessAudio& a) { return a.available; });
 }
 
 void advanceAudio(std::chrono::milliseconds time) {
@@ -172,53 +175,43 @@ void advanceAudio(std::chrono::milliseconds time) {
 }
 
 std::vector<uint8_t> capturedAudio() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    return a.captured;
+    return withAudio([](HeadlessAudio& a) { return a.captured; });
 }
 
 void clearCapturedAudio() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    a.captured.clear();
-    a.captured.shrink_to_fit();
+    withAudio([](HeadlessAudio& a) { std::vector<uint8_t>().swap(a.captured); });
 }
 
 bool audioPlaying() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    return std::any_of(a.devices.begin(), a.devices.end(),
-                       [](HeadlessDevice* d) { return d->playing(); });
+    return withAudio([](HeadlessAudio& a) {
+        return std::any_of(a.devices.begin(), a.devices.end(),
+                           [](HeadlessDevice* d) { return d->playing(); });
+    });
 }
 
 size_t audioBytesRemaining() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    size_t n = 0;
-    for (HeadlessDevice* d : a.devices)
-        n += d->remaining();
-    return n;
+    return withAudio([](HeadlessAudio& a) {
+        size_t n = 0;
+        for (HeadlessDevice* d : a.devices)
+            n += d->remaining();
+        return n;
+    });
 }
 
 size_t openAudioDevices() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    return a.devices.size();
+    return withAudio([](HeadlessAudio& a) { return a.devices.size(); });
 }
 
 WAVEFORMATEX lastAudioFormat() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    return a.lastFormat;
+    return withAudio([](HeadlessAudio& a) { return a.lastFormat; });
 }
 
 void resetAudioDriver() {
-    auto& a = headlessAudio();
-    std::lock_guard lock(a.mutex);
-    a.available = true;
-    a.captured.clear();
-    a.captured.shrink_to_fit();
-    a.lastFormat = WAVEFORMATEX{};
+    withAudio([](HeadlessAudio& a) {
+        a.available = true;
+        std::vector<uint8_t>().swap(a.captured);
+        a.lastFormat = WAVEFORMATEX{};
+    });
 }
 
 } // namespace headless

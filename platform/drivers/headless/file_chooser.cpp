@@ -27,6 +27,13 @@ Script& script() {
     return *s;
 }
 
+// Runs f on the script under its lock and returns what f returns.
+template <typename F> auto withScript(F f) {
+    auto& s = script();
+    std::lock_guard lock(s.mutex);
+    return f(s);
+}
+
 bool isExistingFile(const std::string& path) {
     std::error_code error;
     auto status = std::filesystem::status(std::filesystem::path(path), error);
@@ -62,40 +69,34 @@ FileChooser& fileChooser() {
 }
 
 void scriptOpenFileName(const std::string& path) {
-    auto& s = script();
-    std::lock_guard lock(s.mutex);
-    s.answers.push_back(path);
+    withScript([&](Script& s) { s.answers.push_back(path); });
 }
 
 std::vector<std::string> lastOpenFileFilters() {
-    auto& s = script();
-    std::lock_guard lock(s.mutex);
-    std::vector<std::string> out;
-    if (!s.lastRequest) return out;
-    for (const auto& [text, patterns] : s.lastRequest->filters) {
-        out.push_back(text);
-        out.push_back(patterns);
-    }
-    return out;
+    return withScript([](Script& s) {
+        std::vector<std::string> out;
+        if (!s.lastRequest) return out;
+        for (const auto& [text, patterns] : s.lastRequest->filters) {
+            out.push_back(text);
+            out.push_back(patterns);
+        }
+        return out;
+    });
 }
 
 std::optional<OpenFileRequest> lastOpenFileRequest() {
-    auto& s = script();
-    std::lock_guard lock(s.mutex);
-    return s.lastRequest;
+    return withScript([](Script& s) { return s.lastRequest; });
 }
 
 size_t scriptedOpenFileNames() {
-    auto& s = script();
-    std::lock_guard lock(s.mutex);
-    return s.answers.size();
+    return withScript([](Script& s) { return s.answers.size(); });
 }
 
 void resetFileChooser() {
-    auto& s = script();
-    std::lock_guard lock(s.mutex);
-    s.answers.clear();
-    s.lastRequest.reset();
+    withScript([](Script& s) {
+        s.answers.clear();
+        s.lastRequest.reset();
+    });
 }
 
 } // namespace headless
