@@ -2,7 +2,7 @@
 #include "app/player.h"
 
 #ifdef MARROWTONE_QT
-#include "qt_platform.h"
+#include "platform/drivers/qt/qt_platform.h"
 #endif
 
 #include <cstdio>

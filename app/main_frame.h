@@ -3,7 +3,8 @@
 #pragma once
 
 #include "framework/frame.h"
-#include "win32.h"
+#include "platform/win32.h"
+#include "sound/play_format.h"
 
 #include <cstdint>
 #include <string>
@@ -19,8 +20,8 @@ enum : UINT {
 class MainFrame : public MainWindow {
 public:
     // 60 seconds at the rate the engine renders.
-    static constexpr uint32_t sampleRate = 11025;
-    static constexpr uint32_t bufferBytes = 661'500;
+    static constexpr uint32_t sampleRate = play_format::sampleRate;
+    static constexpr uint32_t bufferBytes = play_format::bufferBytes;
 
     MainFrame(const std::string& title, const std::string& className);
 

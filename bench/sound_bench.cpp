@@ -3,8 +3,9 @@
 // Besides Google Benchmark's table this prints the figures the engine is held
 // to: the renderer's speed-up over a sample-by-sample reading of its steps, the
 // loader's throughput, and what 63 resting channels add to one playing channel.
-#include "naive_render.h"
-#include "sound.h"
+#include "sound/play_format.h"
+#include "sound/sound.h"
+#include "tests/support/naive_render.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,8 +19,8 @@
 
 namespace {
 
-constexpr size_t kBufferSize = 661'500;
-constexpr int32_t kRate = 11025;
+constexpr size_t kBufferSize = play_format::bufferBytes;
+constexpr int32_t kRate = play_format::sampleRate;
 
 std::string tempPath(const std::string& name) {
     return (std::filesystem::temp_directory_path() /

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32.h"
+#include "platform/win32.h"
 
 // Constructing one registers the common-control classes with InitCommonControls, once
 // per process: later constructions do nothing.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/text.h"
-#include "win32.h"
+#include "platform/win32.h"
 
 #include <cstdint>
 #include <string>

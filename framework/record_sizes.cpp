@@ -1,6 +1,6 @@
 // The records handed to the platform must have the layout the 32-bit x86 Windows API
 // expects; a mismatch here would corrupt memory at run time, so it stops the build.
-#include "win32.h"
+#include "platform/win32.h"
 
 #include <cstddef>
 

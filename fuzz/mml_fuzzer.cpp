@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through the loader and the renderer. Errors the loader
 // raises on purpose are fine; crashes, hangs, sanitizer reports and runaway
 // memory are not.
-#include "sound.h"
+#include "sound/play_format.h"
+#include "sound/sound.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A second of sound at the player's rate, and a little at another
     // rate so that pitch arithmetic sees other periods too.
-    std::vector<uint8_t> buffer(11025);
-    sound.render(buffer, 11025);
+    std::vector<uint8_t> buffer(play_format::sampleRate);
+    sound.render(buffer, play_format::sampleRate);
     Sound again = sound;
     again.render(std::span(buffer).first(4000), 48000);
     return 0;

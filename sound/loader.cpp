@@ -1,6 +1,6 @@
 // The MML loader: bytes in, one flat command list per channel out. Repeats are
 // expanded here so that the renderer only ever walks flat lists.
-#include "sound.h"
+#include "sound/sound.h"
 
 #include <array>
 #include <filesystem>

@@ -4,7 +4,7 @@
 // effect of the control commands before it), and each sounding note adds its
 // high phases as runs of bytes. The cost follows the notes and pulse edges, not
 // the number of samples.
-#include "sound.h"
+#include "sound/sound.h"
 
 #include <algorithm>
 #include <cstring>

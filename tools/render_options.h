@@ -1,6 +1,8 @@
 // Command line of marrowtone-render.
 #pragma once
 
+#include "sound/play_format.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,8 +11,8 @@
 struct RenderOptions {
     std::string input;
     std::string output; // "-" for raw bytes on standard output
-    int64_t samples = 661'500;
-    int32_t rate = 11025;
+    int64_t samples = play_format::bufferBytes;
+    int32_t rate = play_format::sampleRate;
     bool dump = false;
     bool help = false;
     bool version = false;

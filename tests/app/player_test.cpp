@@ -2,11 +2,10 @@
 // rendering and the wave output, driven as a user would drive them.
 #include "app/main_frame.h"
 #include "app/player.h"
-#include "display_driver.h"
-#include "file_chooser.h"
-#include "headless.h"
-#include "headless_audio.h"
-#include "sound.h"
+#include "platform/comctl32/control_views.h"
+#include "platform/drivers/headless/headless.h"
+#include "platform/drivers/registry.h"
+#include "sound/sound.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +21,9 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+namespace comctl = platform::comctl;
 namespace headless = platform::headless;
+namespace user = platform::user;
 
 namespace {
 
@@ -65,12 +66,12 @@ private:
 
 HWND mainWindow() {
     for (HWND h : headless::topLevelWindows())
-        if (headless::caption(h) == "Marrowtone") return h;
+        if (user::caption(h) == "Marrowtone") return h;
     return nullptr;
 }
 
 void choose(UINT id) {
-    ASSERT_TRUE(headless::chooseMenuItem(mainWindow(), id));
+    ASSERT_TRUE(user::chooseMenuItem(mainWindow(), id));
 }
 
 std::vector<uint8_t> rendered(const std::string& path) {
@@ -138,7 +139,7 @@ TEST_F(Player, ShowsItsWindowSilentlyAndExitEndsTheRun) {
         const RECT r = headless::windowRect(w);
         EXPECT_EQ(r.right - r.left, 300);
         EXPECT_EQ(r.bottom - r.top, 128);
-        const auto bar = headless::menuBar(w);
+        const auto bar = user::menuBar(w);
         ASSERT_EQ(bar.size(), 1u);
         EXPECT_EQ(bar[0].text, "File");
         ASSERT_EQ(bar[0].items.size(), 2u);
@@ -146,9 +147,9 @@ TEST_F(Player, ShowsItsWindowSilentlyAndExitEndsTheRun) {
         EXPECT_EQ(bar[0].items[0].id, 257u);
         EXPECT_EQ(bar[0].items[1].text, "Exit");
         EXPECT_EQ(bar[0].items[1].id, 260u);
-        HWND status = headless::findChild(w, "msctls_statusbar32");
+        HWND status = user::findChild(w, "msctls_statusbar32");
         ASSERT_NE(status, nullptr);
-        EXPECT_EQ(headless::statusText(status), "");
+        EXPECT_EQ(comctl::statusText(status), "");
         // The bar spans the client area's width along its bottom edge.
         const RECT client = headless::clientRect(w), strip = headless::windowRect(status);
         EXPECT_EQ(strip.right - strip.left, client.right);
@@ -236,7 +237,7 @@ TEST_F(Player, ClosingWhilePlayingEndsTheRun) {
     user_->then([&] { open(a); });
     user_->then([&] {
         headless::advanceAudio(1s);
-        ASSERT_TRUE(headless::clickCloseBox(mainWindow()));
+        ASSERT_TRUE(user::clickCloseBox(mainWindow()));
     });
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(headless::capturedAudio().size(), 11025u);
@@ -245,7 +246,7 @@ TEST_F(Player, ClosingWhilePlayingEndsTheRun) {
 TEST_F(Player, MenuCommandsActOnTheLowWordAndMiceAreIgnored) {
     user_->then([] {
         HWND w = mainWindow();
-        ASSERT_TRUE(headless::click(w, 20, 20));
+        ASSERT_TRUE(user::click(w, 20, 20));
         // Identifiers 258 and 259 do nothing; 260 with a notification code still exits.
         PostMessageW(w, WM_COMMAND, 258, 0);
         PostMessageW(w, WM_COMMAND, 259, 0);

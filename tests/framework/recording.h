@@ -2,7 +2,7 @@
 
 #include "framework/frame.h"
 #include "framework/window_object.h"
-#include "test_support.h"
+#include "tests/framework/test_support.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,9 @@
-#include "test_support.h"
+#include "tests/framework/test_support.h"
 
 #include "framework/window_base.h"
 
 #include <atomic>
+#include <map>
 
 std::string uniqueClassName(const std::string& stem) {
     static std::atomic<int> counter{0};
@@ -46,40 +47,4 @@ void drainMessages() {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message != WM_QUIT) DispatchMessageW(&msg);
     }
-}
-
-std::map<HWND, MessageSpy*>& MessageSpy::spies() {
-    static std::map<HWND, MessageSpy*> all;
-    return all;
-}
-
-MessageSpy::MessageSpy(HWND window, std::function<void(const SeenMessage&)> inspector)
-    : window(window), inspector(std::move(inspector)) {
-    spies()[window] = this;
-    previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageSpy::proc)));
-}
-
-MessageSpy::~MessageSpy() {
-    if (GetWindowLongPtrW(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&MessageSpy::proc)) {
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    }
-    spies().erase(window);
-}
-
-std::vector<SeenMessage> MessageSpy::only(UINT message) const {
-    std::vector<SeenMessage> result;
-    for (const auto& m : seen)
-        if (m.message == message) result.push_back(m);
-    return result;
-}
-
-LRESULT CALLBACK MessageSpy::proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto it = spies().find(hwnd);
-    if (it == spies().end()) return DefWindowProcW(hwnd, message, wParam, lParam);
-    MessageSpy* spy = it->second;
-    const SeenMessage m{message, wParam, lParam};
-    spy->seen.push_back(m);
-    if (spy->inspector) spy->inspector(m);
-    return CallWindowProcW(spy->previous, hwnd, message, wParam, lParam);
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "framework/text.h"
-#include "win32.h"
+#include "platform/win32.h"
+#include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -28,35 +28,9 @@ std::string captureStdout(const std::function<void()>& fn);
 // leftovers cannot end another test's loop.
 void drainMessages();
 
-// One message as a spy saw it.
-struct SeenMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-// Puts itself between a window and its current procedure (as an application would with
-// SetWindowLongPtrW) and records what arrives; an inspector may copy what lParam points at
-// while it is still valid.
-class MessageSpy {
-public:
-    explicit MessageSpy(HWND window, std::function<void(const SeenMessage&)> inspector = {});
-    ~MessageSpy();
-    MessageSpy(const MessageSpy&) = delete;
-    MessageSpy& operator=(const MessageSpy&) = delete;
-
-    std::vector<SeenMessage> seen;
-    // Only the messages with this value, in arrival order.
-    std::vector<SeenMessage> only(UINT message) const;
-
-private:
-    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static std::map<HWND, MessageSpy*>& spies();
-
-    HWND window;
-    WNDPROC previous;
-    std::function<void(const SeenMessage&)> inspector;
-};
+// Messages seen by a spy between a window and its procedure.
+using message_recorder::MessageSpy;
+using SeenMessage = message_recorder::Seen;
 
 // Destroys a window at the end of a scope, if it still exists.
 struct WindowGuard {

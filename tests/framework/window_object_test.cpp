@@ -1,4 +1,4 @@
-#include "recording.h"
+#include "tests/framework/recording.h"
 
 #include "controls/tool_tip.h"
 

@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "tests/sound/test_support.h"
 
 TEST(LoaderNotes, ParametersNotesAccidentalsLengthsAndDots) {
     EXPECT_EQ(recordsOf(loadText("A t120 o4 l8 cdef"), "A"),

@@ -1,5 +1,5 @@
-#include "naive_render.h"
-#include "test_support.h"
+#include "tests/sound/test_support.h"
+#include "tests/support/naive_render.h"
 
 #include <random>
 

@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "tests/sound/test_support.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // Helpers shared by the sound tests: scores written to temporary files.
 #pragma once
 
-#include "sound.h"
+#include "sound/sound.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Runs a suite with the Qt drivers installed, which needs a display.
-#include "qt_platform.h"
+#include "platform/drivers/qt/qt_platform.h"
 
 #include <gtest/gtest.h>
 

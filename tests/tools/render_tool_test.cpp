@@ -1,5 +1,5 @@
 // The command-line renderer, run as a user would run it.
-#include "../sound/test_support.h"
+#include "tests/sound/test_support.h"
 
 #include <sys/wait.h>
 

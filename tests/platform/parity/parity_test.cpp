@@ -2,7 +2,8 @@
 // alone. The same suite runs natively on our platform layer and, cross-compiled, on Wine's
 // user32 and comctl32: a case that passes on one and fails on the other shows where our
 // layer is not Windows.
-#include "win32.h"
+#include "platform/win32.h"
+#include "tests/support/message_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,34 +22,21 @@
 
 namespace {
 
-struct Seen {
-    HWND hwnd;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+using message_recorder::messagesOf;
+using message_recorder::Seen;
 
-std::vector<Seen> seen;
+std::vector<Seen>& seen = message_recorder::seen();
 std::vector<NMHDR> notes;
 void* lastCreateParam = nullptr;
 
-LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    seen.push_back({hwnd, message, wParam, lParam});
+// What the recording windows tell beyond the messages themselves.
+bool keepDetails(HWND, UINT message, WPARAM, LPARAM lParam, LRESULT*) {
     if (message == WM_NOTIFY && lParam) notes.push_back(*reinterpret_cast<NMHDR*>(lParam));
     if (message == WM_CREATE) lastCreateParam = *reinterpret_cast<void**>(lParam);
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return false;
 }
 
 const WCHAR* const kClass = TEXTW("ParityRecorder");
-
-// The messages one window received, only those listed, in order.
-std::vector<UINT> of(HWND hwnd, std::vector<UINT> only) {
-    std::vector<UINT> out;
-    for (const Seen& s : seen)
-        if (s.hwnd == hwnd && std::find(only.begin(), only.end(), s.message) != only.end())
-            out.push_back(s.message);
-    return out;
-}
 
 RECT clientRect(HWND hwnd) {
     RECT r{};
@@ -73,18 +61,12 @@ protected:
             INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX),
                                      ICC_BAR_CLASSES | ICC_COOL_CLASSES};
             InitCommonControlsEx(&icc);
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = recordingProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-            wc.hbrBackground = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-            wc.lpszClassName = kClass;
-            ASSERT_NE(RegisterClassExW(&wc), 0);
+            ASSERT_TRUE(message_recorder::registerRecordingClass(kClass));
             registered = true;
         }
         seen.clear();
         notes.clear();
+        message_recorder::setHook(keepDetails);
     }
     void TearDown() override {
         for (HWND w : made)
@@ -120,8 +102,8 @@ TEST_F(Parity, ARegisteredClassNameCannotBeRegisteredAgain) {
 TEST_F(Parity, AVisibleTopLevelWindowIsCreatedShownActivatedThenSized) {
     HWND w = top();
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(of(w, {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SHOWWINDOW,
-                     WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}),
+    EXPECT_EQ(messagesOf(w, {WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE, WM_SHOWWINDOW,
+                             WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}),
               (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE, WM_CREATE,
                                  WM_SHOWWINDOW, WM_ACTIVATE, WM_SETFOCUS, WM_SIZE, WM_MOVE}));
     EXPECT_TRUE(IsWindowVisible(w));
@@ -130,14 +112,14 @@ TEST_F(Parity, AVisibleTopLevelWindowIsCreatedShownActivatedThenSized) {
 
 TEST_F(Parity, AHiddenOverlappedWindowHearsItsSizeWhenFirstShown) {
     HWND w = top(WS_OVERLAPPEDWINDOW);
-    EXPECT_TRUE(of(w, {WM_SIZE, WM_MOVE}).empty());
+    EXPECT_TRUE(messagesOf(w, {WM_SIZE, WM_MOVE}).empty());
     HWND popup = CreateWindowExW(0, kClass, TEXTW("p"), WS_POPUP, 0, 0, 40, 30, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     made.push_back(popup);
-    EXPECT_EQ(of(popup, {WM_CREATE, WM_SIZE, WM_MOVE}),
+    EXPECT_EQ(messagesOf(popup, {WM_CREATE, WM_SIZE, WM_MOVE}),
               (std::vector<UINT>{WM_CREATE, WM_SIZE, WM_MOVE}));
     ShowWindow(w, SW_SHOW);
-    EXPECT_EQ(of(w, {WM_SHOWWINDOW, WM_SIZE, WM_MOVE}),
+    EXPECT_EQ(messagesOf(w, {WM_SHOWWINDOW, WM_SIZE, WM_MOVE}),
               (std::vector<UINT>{WM_SHOWWINDOW, WM_SIZE, WM_MOVE}));
 }
 
@@ -153,9 +135,10 @@ TEST_F(Parity, AChildIsSizedAtCreationAndItsParentIsTold) {
     HWND w = top();
     seen.clear();
     HWND c = child(w, 7, 5, 6);
-    EXPECT_EQ(of(c, {WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}),
-              (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}));
-    EXPECT_EQ(of(w, {WM_PARENTNOTIFY}), (std::vector<UINT>{WM_PARENTNOTIFY}));
+    EXPECT_EQ(
+        messagesOf(c, {WM_GETMINMAXINFO, WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}),
+        (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW}));
+    EXPECT_EQ(messagesOf(w, {WM_PARENTNOTIFY}), (std::vector<UINT>{WM_PARENTNOTIFY}));
     EXPECT_EQ(GetParent(c), w);
     EXPECT_EQ(GetDlgCtrlID(c), 7);
 }
@@ -179,7 +162,7 @@ TEST_F(Parity, TheFrameAndMenuBarTakeTheirShareOfTheWindow) {
     RECT withMenu = clientRect(w);
     EXPECT_EQ(withMenu.right, cr.right);
     EXPECT_LT(withMenu.bottom, cr.bottom);
-    EXPECT_EQ(of(w, {WM_SIZE}), (std::vector<UINT>{WM_SIZE}));
+    EXPECT_EQ(messagesOf(w, {WM_SIZE}), (std::vector<UINT>{WM_SIZE}));
 }
 
 TEST_F(Parity, MovingAWindowSendsMoveAndSizeOnlyForWhatChanged) {
@@ -187,7 +170,7 @@ TEST_F(Parity, MovingAWindowSendsMoveAndSizeOnlyForWhatChanged) {
     HWND c = child(w, 1);
     seen.clear();
     MoveWindow(c, 10, 12, 60, 45, TRUE);
-    EXPECT_EQ(of(c, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}),
+    EXPECT_EQ(messagesOf(c, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}),
               (std::vector<UINT>{WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}));
     for (const Seen& s : seen)
         if (s.hwnd == c && s.message == WM_SIZE) {
@@ -198,11 +181,11 @@ TEST_F(Parity, MovingAWindowSendsMoveAndSizeOnlyForWhatChanged) {
     EXPECT_EQ(r.top, 12);
     seen.clear();
     MoveWindow(c, 10, 12, 60, 45, TRUE);
-    EXPECT_EQ(of(c, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}),
+    EXPECT_EQ(messagesOf(c, {WM_WINDOWPOSCHANGING, WM_WINDOWPOSCHANGED, WM_MOVE, WM_SIZE}),
               (std::vector<UINT>{WM_WINDOWPOSCHANGING}));
     seen.clear();
     MoveWindow(c, 20, 12, 60, 45, TRUE);
-    EXPECT_EQ(of(c, {WM_MOVE, WM_SIZE}), (std::vector<UINT>{WM_MOVE}));
+    EXPECT_EQ(messagesOf(c, {WM_MOVE, WM_SIZE}), (std::vector<UINT>{WM_MOVE}));
 }
 
 TEST_F(Parity, CloseDestroysTheWindowBeforeItsChildren) {
@@ -233,7 +216,7 @@ TEST_F(Parity, TheCloseBoxCommandClosesThroughTheDefaultProcessing) {
     while (IsWindow(w) && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageW(&msg);
     EXPECT_FALSE(IsWindow(w));
-    EXPECT_EQ(of(w, {WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}),
+    EXPECT_EQ(messagesOf(w, {WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}),
               (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY, WM_NCDESTROY}));
 }
 
@@ -312,7 +295,7 @@ TEST_F(Parity, TheRebarGrowsWithABandAndTellsItsParent) {
                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(rebar, nullptr);
     // It asked its parent which text its notifications carry, and was told Unicode.
-    EXPECT_EQ(of(w, {WM_NOTIFYFORMAT}), (std::vector<UINT>{WM_NOTIFYFORMAT}));
+    EXPECT_EQ(messagesOf(w, {WM_NOTIFYFORMAT}), (std::vector<UINT>{WM_NOTIFYFORMAT}));
     EXPECT_EQ(DefWindowProcW(w, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(rebar), NF_QUERY),
               NFR_UNICODE);
     HFONT font = reinterpret_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -367,7 +350,7 @@ TEST_F(Parity, TheTooltipIsAPopupOfItsOwnerAndWatchesWithoutSwallowing) {
     SendMessageW(tip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     seen.clear();
     SendMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
-    EXPECT_EQ(of(w, {WM_MOUSEMOVE}).size(), 1u);
+    EXPECT_EQ(messagesOf(w, {WM_MOUSEMOVE}).size(), 1u);
     WCHAR back[16] = {};
     tool.lpszText = back;
     SendMessageW(tip, TTM_GETTEXTW, 16, reinterpret_cast<LPARAM>(&tool));

@@ -1,0 +1,573 @@
+// The display on Qt Widgets.
+//
+// Our window system keeps every window, menu and message; this driver only shows them. A
+// top-level window becomes a desktop window whose inside is our window rectangle: the desktop
+// draws caption and borders around it, a menu bar built from our menu fills its top, and the
+// client area fills the rest. Child windows become child widgets where our layer places them.
+// What the user does to these widgets goes back to our layer as the messages Windows sends.
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QSizeGrip>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTimer>
+
+#include "platform/drivers/qt/qt_drivers.h"
+
+#include "platform/comctl32/control_views.h"
+#include "platform/user32/window_system.h"
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace platform::qt {
+
+namespace {
+
+bool isChild(HWND h) {
+    return (GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD) != 0;
+}
+bool isPopup(HWND h) {
+    return (GetWindowLongPtrW(h, GWL_STYLE) & WS_POPUP) != 0;
+}
+
+bool hasClass(HWND h, const char16_t* name) {
+    WCHAR buffer[256];
+    int n = GetClassNameW(h, buffer, 256);
+    return QString::fromUtf16(buffer, n).compare(QString::fromUtf16(name), Qt::CaseInsensitive) ==
+           0;
+}
+
+QRect toQRect(const RECT& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+QRect windowRect(HWND h) {
+    RECT r{};
+    GetWindowRect(h, &r);
+    return toQRect(r);
+}
+
+QSize clientSize(HWND h) {
+    RECT r{};
+    GetClientRect(h, &r);
+    return QSize(r.right, r.bottom);
+}
+
+// Where the client area of a window starts inside the window itself.
+QPoint clientOffset(HWND h) {
+    RECT w{};
+    GetWindowRect(h, &w);
+    POINT p{0, 0};
+    ClientToScreen(h, &p);
+    return QPoint(p.x - w.left, p.y - w.top);
+}
+
+QString captionOf(HWND h) {
+    return QString::fromStdString(platform::user::caption(h));
+}
+
+WPARAM keyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    WPARAM state = 0;
+    if (buttons & Qt::LeftButton) state |= MK_LBUTTON;
+    if (buttons & Qt::RightButton) state |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton) state |= MK_MBUTTON;
+    if (modifiers & Qt::ShiftModifier) state |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier) state |= MK_CONTROL;
+    return state;
+}
+
+// Turns a mouse event on a widget showing hwnd into the message Windows would post, with the
+// point in the window's client coordinates. Returns whether the event was one.
+bool postMouse(HWND h, QEvent* event, QPoint offset) {
+    UINT message = 0;
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    if (!mouse) return false;
+    const Qt::MouseButton button = mouse->button();
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        message = WM_MOUSEMOVE;
+        break;
+    case QEvent::MouseButtonPress:
+        message = button == Qt::LeftButton     ? WM_LBUTTONDOWN
+                  : button == Qt::RightButton  ? WM_RBUTTONDOWN
+                  : button == Qt::MiddleButton ? WM_MBUTTONDOWN
+                                               : 0;
+        break;
+    case QEvent::MouseButtonRelease:
+        message = button == Qt::LeftButton     ? WM_LBUTTONUP
+                  : button == Qt::RightButton  ? WM_RBUTTONUP
+                  : button == Qt::MiddleButton ? WM_MBUTTONUP
+                                               : 0;
+        break;
+    case QEvent::MouseButtonDblClick:
+        message = button == Qt::LeftButton     ? WM_LBUTTONDBLCLK
+                  : button == Qt::RightButton  ? WM_RBUTTONDBLCLK
+                  : button == Qt::MiddleButton ? WM_MBUTTONDBLCLK
+                                               : 0;
+        break;
+    default:
+        return false;
+    }
+    if (message == 0 || !IsWindow(h)) return true;
+    const QPoint p = mouse->position().toPoint() - offset;
+    PostMessageW(h, message, keyState(mouse->buttons(), mouse->modifiers()),
+                 MAKELPARAM(static_cast<WORD>(p.x()), static_cast<WORD>(p.y())));
+    return true;
+}
+
+// A child window, or a pop-up window of ours that is not a tooltip.
+class WindowView : public QWidget {
+public:
+    WindowView(HWND hwnd, QWidget* parent, Qt::WindowFlags flags = {})
+        : QWidget(parent, flags), hwnd_(hwnd) {
+        setMouseTracking(true);
+        setAutoFillBackground(false);
+    }
+    HWND hwnd() const { return hwnd_; }
+
+protected:
+    bool event(QEvent* e) override {
+        if (postMouse(hwnd_, e, clientOffset(hwnd_))) return true;
+        return QWidget::event(e);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+    }
+
+    HWND hwnd_;
+};
+
+// The status bar: its parts with their texts, and a size grip in the corner when the bar's
+// style asks for one. The grip resizes the desktop window like its border does.
+class StatusBarView : public WindowView {
+public:
+    StatusBarView(HWND hwnd, QWidget* parent) : WindowView(hwnd, parent) {
+        grip_ = new QSizeGrip(this);
+        grip_->setVisible(false);
+        updateGrip();
+    }
+
+    void updateGrip() {
+        const bool wanted = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & SBARS_SIZEGRIP) != 0;
+        const QSize s = grip_->sizeHint();
+        grip_->setGeometry(width() - s.width(), height() - s.height(), s.width(), s.height());
+        grip_->setVisible(wanted);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { updateGrip(); }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+        // A line along the top edge separates the bar from the client area above it.
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawLine(0, 0, width() - 1, 0);
+
+        std::vector<std::pair<int, std::string>> parts; // right edge, text
+        if (SendMessageW(hwnd_, SB_ISSIMPLE, 0, 0)) {
+            parts.emplace_back(-1, platform::comctl::statusText(hwnd_, SB_SIMPLEID));
+        } else {
+            int edges[256] = {};
+            const int n = static_cast<int>(
+                SendMessageW(hwnd_, SB_GETPARTS, 256, reinterpret_cast<LPARAM>(edges)));
+            for (int i = 0; i < n && i < 256; i++)
+                parts.emplace_back(edges[i], platform::comctl::statusText(hwnd_, i));
+        }
+        int left = 0;
+        const int gripRoom = grip_->isVisible() ? grip_->width() : 0;
+        for (auto& [edge, text] : parts) {
+            const int right = edge < 0 ? width() - gripRoom : std::min(edge, width() - gripRoom);
+            if (right <= left) continue;
+            QRect cell(left, 2, right - left - 2, height() - 3);
+            p.setPen(palette().color(QPalette::Mid));
+            p.drawRect(cell.adjusted(0, 0, -1, -1));
+            p.setPen(palette().color(QPalette::WindowText));
+            p.drawText(cell.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                       QString::fromStdString(text));
+            left = right;
+        }
+    }
+
+private:
+    QSizeGrip* grip_ = nullptr;
+};
+
+// A toolbar or a rebar: a raised strip, so that its place shows.
+class BarView : public WindowView {
+public:
+    using WindowView::WindowView;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().button());
+        p.setPen(palette().color(QPalette::Light));
+        p.drawLine(0, 0, width() - 1, 0);
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawLine(0, height() - 1, width() - 1, height() - 1);
+    }
+};
+
+// A tooltip: a small window of its own with the text of the tool it shows.
+class TooltipView : public WindowView {
+public:
+    explicit TooltipView(HWND hwnd)
+        : WindowView(hwnd, nullptr, Qt::ToolTip | Qt::FramelessWindowHint) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().toolTipBase());
+        p.setPen(palette().color(QPalette::ToolTipText));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        p.drawText(rect().adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                   QString::fromStdString(platform::comctl::tooltipShownText(hwnd_)));
+    }
+};
+
+// The client area of a top-level window.
+class ClientView : public QWidget {
+public:
+    ClientView(HWND hwnd, QWidget* parent) : QWidget(parent), hwnd_(hwnd) {
+        setMouseTracking(true);
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (postMouse(hwnd_, e, QPoint(0, 0))) return true;
+        return QWidget::event(e);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+    }
+
+private:
+    HWND hwnd_;
+};
+
+class Display;
+
+// A top-level window of ours on the desktop.
+class FrameView : public QWidget {
+public:
+    FrameView(HWND hwnd, Display& display);
+    HWND hwnd() const { return hwnd_; }
+    QWidget* client() const { return client_; }
+    void rebuildMenu();
+    // Places the menu bar and the client area where our layer has them.
+    void layoutInside();
+    bool closing = false; // our window is gone: the desktop may close this one
+
+protected:
+    void resizeEvent(QResizeEvent*) override;
+    void moveEvent(QMoveEvent*) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    HWND hwnd_;
+    Display& display_;
+    QMenuBar* menuBar_;
+    ClientView* client_;
+    std::vector<QMenu*> menus_;
+};
+
+class Display final : public DisplayDriver {
+public:
+    explicit Display(int menuBarHeight) : menuBarHeight_(menuBarHeight) {
+        waker_ = new QObject(); // lives on the GUI thread, as long as the process
+        timer_.setSingleShot(true);
+    }
+
+    const char* name() const override { return "qt"; }
+
+    bool frameInsets(DWORD style, DWORD, bool hasMenu, RECT& insets) override {
+        // Caption and borders of a top-level window are the desktop's, outside it.
+        if (style & (WS_CHILD | WS_POPUP)) return false;
+        insets = RECT{0, hasMenu ? menuBarHeight_ : 0, 0, 0};
+        return true;
+    }
+
+    void windowCreated(HWND h) override {
+        QWidget* view = nullptr;
+        if (isChild(h)) {
+            QWidget* container = containerFor(GetParent(h));
+            if (!container) return;
+            if (hasClass(h, STATUSCLASSNAMEW))
+                view = new StatusBarView(h, container);
+            else if (hasClass(h, TOOLBARCLASSNAMEW) || hasClass(h, REBARCLASSNAMEW))
+                view = new BarView(h, container);
+            else
+                view = new WindowView(h, container);
+        } else if (hasClass(h, TOOLTIPS_CLASSW)) {
+            view = new TooltipView(h);
+        } else if (isPopup(h)) {
+            view = new WindowView(h, nullptr, Qt::Tool | Qt::FramelessWindowHint);
+        } else {
+            auto* frame = new FrameView(h, *this);
+            frame->setWindowTitle(captionOf(h));
+            frame->rebuildMenu(); // a menu given to CreateWindowExW comes without a change
+            view = frame;
+        }
+        view->hide();
+        views_[h] = view;
+        place(h);
+    }
+
+    void windowDestroyed(HWND h) override {
+        auto it = views_.find(h);
+        if (it == views_.end()) return;
+        QPointer<QWidget> view = it->second;
+        views_.erase(it);
+        if (!view) return; // went with its parent's
+        if (auto* frame = dynamic_cast<FrameView*>(view.data())) frame->closing = true;
+        view->hide();
+        // Not deleted at once: we may be inside one of its own event handlers.
+        view->deleteLater();
+    }
+
+    void windowMoved(HWND h) override { place(h); }
+
+    void windowShown(HWND h, bool visible) override {
+        QWidget* view = viewOf(h);
+        if (!view) return;
+        if (visible) place(h);
+        view->setVisible(visible);
+        if (visible && view->isWindow()) view->raise();
+    }
+
+    void windowTextChanged(HWND h) override {
+        QWidget* view = viewOf(h);
+        if (!view) return;
+        if (auto* frame = dynamic_cast<FrameView*>(view))
+            frame->setWindowTitle(captionOf(h));
+        else
+            view->update();
+    }
+
+    void menuChanged(HWND h) override {
+        if (auto* frame = dynamic_cast<FrameView*>(viewOf(h))) frame->rebuildMenu();
+    }
+
+    void windowInvalidated(HWND h) override {
+        QWidget* view = viewOf(h);
+        if (!view) return;
+        if (auto* frame = dynamic_cast<FrameView*>(view))
+            frame->client()->update();
+        else
+            view->update();
+    }
+
+    void waitForEvents(std::chrono::milliseconds timeout) override {
+        // Qt's wait returns as soon as it has handled something: a desktop event (which may
+        // have posted messages), wake()'s call, or the timer.
+        timer_.start(static_cast<int>(std::min<long long>(timeout.count(), 1 << 30)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        timer_.stop();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void wake() override {
+        // One queued call at a time is enough to end a wait; it is safe from any thread and
+        // is never lost, even when the GUI thread is not waiting yet.
+        if (wakePending_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            waker_,
+            [this] {
+                wakePending_ = false;
+                if (modalDepth_ > 0) platform::user::dispatchPending();
+            },
+            Qt::QueuedConnection);
+    }
+
+    // The user changed the desktop window: tell our layer as a drag of the frame would.
+    void userResized(FrameView* frame) {
+        const HWND h = frame->hwnd();
+        if (!IsWindow(h) || frame->closing) return;
+        const QSize wanted = frame->size();
+        if (windowRect(h).size() != wanted) {
+            syncing_++;
+            platform::user::resizeWindow(h, wanted.width(), wanted.height());
+            syncing_--;
+            if (!IsWindow(h)) return;
+            // Our layer may have kept it within its limits.
+            const QSize got = windowRect(h).size();
+            if (got != wanted) frame->resize(got);
+        }
+        frame->layoutInside();
+    }
+
+    void userMoved(FrameView* frame) {
+        const HWND h = frame->hwnd();
+        if (!IsWindow(h) || frame->closing) return;
+        const QPoint at = frame->geometry().topLeft();
+        if (windowRect(h).topLeft() == at) return;
+        syncing_++;
+        platform::user::moveWindow(h, at.x(), at.y());
+        syncing_--;
+    }
+
+    QWidget* viewOf(HWND h) const {
+        auto it = views_.find(h);
+        return it == views_.end() ? nullptr : it->second.data();
+    }
+
+    int modalDepth_ = 0;
+
+private:
+    // The widget that child windows of h are placed in, with its origin at h's client origin
+    // for a top-level window and at h's window origin for a child.
+    QWidget* containerFor(HWND parent) const {
+        QWidget* view = viewOf(parent);
+        if (auto* frame = dynamic_cast<FrameView*>(view)) return frame->client();
+        return view;
+    }
+
+    void place(HWND h) {
+        QWidget* view = viewOf(h);
+        if (!view) return;
+        const QRect r = windowRect(h);
+        if (auto* frame = dynamic_cast<FrameView*>(view)) {
+            if (syncing_ == 0 && frame->geometry() != r) frame->setGeometry(r);
+            frame->layoutInside();
+            return;
+        }
+        if (view->isWindow()) {
+            view->setGeometry(r);
+            return;
+        }
+        const HWND parent = GetParent(h);
+        QPoint origin;
+        if (dynamic_cast<FrameView*>(viewOf(parent))) {
+            POINT p{0, 0};
+            ClientToScreen(parent, &p);
+            origin = QPoint(p.x, p.y);
+        } else {
+            origin = windowRect(parent).topLeft();
+        }
+        view->setGeometry(r.translated(-origin));
+        if (auto* status = dynamic_cast<StatusBarView*>(view)) status->updateGrip();
+    }
+
+    int menuBarHeight_;
+    std::map<HWND, QPointer<QWidget>> views_;
+    int syncing_ = 0;
+    std::atomic<bool> wakePending_{false};
+    QObject* waker_;
+    QTimer timer_;
+};
+
+Display* theDisplay = nullptr;
+
+FrameView::FrameView(HWND hwnd, Display& display)
+    : QWidget(nullptr, Qt::Window), hwnd_(hwnd), display_(display) {
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setNativeMenuBar(false); // inside the window, where our layer counts it
+    menuBar_->hide();
+    client_ = new ClientView(hwnd, this);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void FrameView::rebuildMenu() {
+    menuBar_->clear();
+    for (QMenu* m : menus_)
+        m->deleteLater();
+    menus_.clear();
+    const HWND h = hwnd_;
+    auto addEntries = [&](auto& self, QWidget* into,
+                          const std::vector<platform::user::MenuEntry>& entries) -> void {
+        for (auto& e : entries) {
+            const QString text = QString::fromStdString(e.text);
+            if (e.separator) {
+                if (auto* menu = qobject_cast<QMenu*>(into)) menu->addSeparator();
+                continue;
+            }
+            if (e.popup) {
+                auto* sub = new QMenu(text, into);
+                menus_.push_back(sub);
+                sub->setEnabled(!e.grayed);
+                self(self, sub, e.items);
+                if (auto* bar = qobject_cast<QMenuBar*>(into))
+                    bar->addMenu(sub);
+                else
+                    static_cast<QMenu*>(into)->addMenu(sub);
+                continue;
+            }
+            auto* action = new QAction(text, into);
+            action->setEnabled(!e.grayed);
+            action->setCheckable(e.checked);
+            action->setChecked(e.checked);
+            const UINT id = e.id;
+            QObject::connect(action, &QAction::triggered, [h, id] {
+                if (IsWindow(h)) PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+            });
+            into->addAction(action);
+        }
+    };
+    const auto entries = platform::user::menuBar(h);
+    addEntries(addEntries, menuBar_, entries);
+    layoutInside();
+}
+
+void FrameView::layoutInside() {
+    if (!IsWindow(hwnd_)) return;
+    const QPoint offset = clientOffset(hwnd_);
+    const bool hasMenu = GetMenu(hwnd_) != nullptr;
+    if (hasMenu) {
+        menuBar_->setGeometry(0, 0, width(), offset.y());
+        menuBar_->show();
+    } else {
+        menuBar_->hide();
+    }
+    client_->setGeometry(QRect(offset, clientSize(hwnd_)));
+}
+
+void FrameView::resizeEvent(QResizeEvent*) {
+    display_.userResized(this);
+}
+
+void FrameView::moveEvent(QMoveEvent*) {
+    display_.userMoved(this);
+}
+
+void FrameView::closeEvent(QCloseEvent* e) {
+    if (closing || !IsWindow(hwnd_)) return; // ours is gone already
+    // The close box: the default processing of SC_CLOSE sends WM_CLOSE, whose default
+    // processing destroys the window; our layer then takes this one down.
+    e->ignore();
+    platform::user::clickCloseBox(hwnd_);
+}
+
+} // namespace
+
+DisplayDriver* createDisplay(int menuBarHeight) {
+    theDisplay = new Display(menuBarHeight);
+    return theDisplay;
+}
+
+QWidget* desktopWindowFor(HWND hwnd) {
+    if (!theDisplay || !IsWindow(hwnd)) return nullptr;
+    QWidget* view = theDisplay->viewOf(GetAncestor(hwnd, GA_ROOT));
+    return view ? view->window() : nullptr;
+}
+
+ModalLoopScope::ModalLoopScope() {
+    if (theDisplay) theDisplay->modalDepth_++;
+}
+
+ModalLoopScope::~ModalLoopScope() {
+    if (theDisplay) theDisplay->modalDepth_--;
+}
+
+} // namespace platform::qt

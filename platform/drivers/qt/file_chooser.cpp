@@ -1,0 +1,64 @@
+// The open dialog on QFileDialog.
+#include <QFileDialog>
+#include <QStringList>
+
+#include "platform/drivers/qt/qt_drivers.h"
+
+namespace platform::qt {
+
+namespace {
+
+// Windows separates the patterns of one filter with semicolons, Qt with spaces.
+QString qtPatterns(const std::string& patterns) {
+    QStringList list;
+    for (const QString& p : QString::fromStdString(patterns).split(u';', Qt::SkipEmptyParts)) {
+        const QString trimmed = p.trimmed();
+        if (!trimmed.isEmpty()) list << trimmed;
+    }
+    return list.join(u' ');
+}
+
+class QtFileChooser final : public FileChooser {
+public:
+    const char* name() const override { return "qt"; }
+
+    std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override {
+        QWidget* owner = desktopWindowFor(request.owner);
+        QFileDialog dialog(owner);
+        // Qt's own dialog behaves the same on every desktop, and under a virtual display.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        // The filter's text is shown as given, without Qt's "(patterns)" appended.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setWindowTitle(request.title.empty() ? QStringLiteral("Open")
+                                                    : QString::fromStdString(request.title));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile
+                                                 : QFileDialog::AnyFile);
+        if (!request.initialDirectory.empty())
+            dialog.setDirectory(QString::fromStdString(request.initialDirectory));
+        QStringList filters;
+        for (auto& [text, patterns] : request.filters)
+            filters << QString::fromStdString(text) + QStringLiteral(" (") + qtPatterns(patterns) +
+                           QStringLiteral(")");
+        if (!filters.isEmpty()) {
+            dialog.setNameFilters(filters);
+            if (request.selectedFilter < static_cast<size_t>(filters.size()))
+                dialog.selectNameFilter(filters[static_cast<qsizetype>(request.selectedFilter)]);
+        }
+        dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+
+        ModalLoopScope modal;
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+        return chosen.front().toStdString();
+    }
+};
+
+} // namespace
+
+FileChooser* createFileChooser() {
+    return new QtFileChooser();
+}
+
+} // namespace platform::qt

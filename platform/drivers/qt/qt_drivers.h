@@ -1,0 +1,31 @@
+// Shared by the desktop drivers; not for their users.
+#pragma once
+
+#include "platform/drivers/registry.h"
+#include "platform/win32.h"
+
+class QWidget;
+
+namespace platform::qt {
+
+// The display on Qt Widgets. menuBarHeight is what a menu bar takes inside a window.
+DisplayDriver* createDisplay(int menuBarHeight);
+// The desktop window showing the top-level window that owns hwnd, or null.
+QWidget* desktopWindowFor(HWND hwnd);
+// While a modal loop of ours runs (the open dialog), messages posted to our queue are
+// dispatched from Qt's loop, as a Windows modal loop does.
+class ModalLoopScope {
+public:
+    ModalLoopScope();
+    ~ModalLoopScope();
+    ModalLoopScope(const ModalLoopScope&) = delete;
+    ModalLoopScope& operator=(const ModalLoopScope&) = delete;
+};
+
+FileChooser* createFileChooser();
+
+AudioDriver* createAudioDriver();
+// Stops every device and the audio thread; after it, devices play nothing.
+void shutDownAudio();
+
+} // namespace platform::qt

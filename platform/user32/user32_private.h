@@ -1,0 +1,165 @@
+// What the files of user32 share, and its calls for the other DLLs of the platform layer;
+// not for its users.
+#pragma once
+
+#include "platform/common/handles.h"
+#include "platform/common/unicode.h"
+#include "platform/drivers/registry.h"
+#include "platform/win32.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace platform::detail {
+
+using platform::displayDriver;
+
+// The screen and the frame metrics of the classic theme.
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+constexpr int kCaption = 19;
+constexpr int kSmallCaption = 15;
+constexpr int kMenuBar = 19;
+constexpr int kThickFrame = 4;
+constexpr int kDialogFrame = 3;
+constexpr int kEdge = 2;
+
+// The context code of a key message: set while Alt is held.
+constexpr LPARAM kKeyAltDown = 1 << 29;
+
+// SetWindowPos reports to WM_WINDOWPOSCHANGED whether the client area moved or changed size,
+// so the default processing can send WM_MOVE and WM_SIZE only when they did.
+constexpr UINT kNoClientSize = 0x0800;
+constexpr UINT kNoClientMove = 0x1000;
+
+// Atoms of registered classes start here, above the integer resources.
+constexpr ATOM kFirstClassAtom = 0xC000;
+
+struct WindowClass {
+    std::u16string name;
+    std::u16string key;
+    ATOM atom = 0;
+    WNDCLASSEXW wc{};
+    int windows = 0;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    std::shared_ptr<WindowClass> cls;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND parent = nullptr; // the parent of a child window
+    HWND owner = nullptr;  // the owner of a top-level window
+    UINT_PTR id = 0;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    RECT window{}; // in the parent's client coordinates; screen coordinates at the top level
+    RECT client{}; // same coordinates as window
+    std::u16string text;
+    std::vector<HWND> children;
+    LONG_PTR userData = 0;
+    std::vector<BYTE> extra;
+    bool destroying = false;
+    bool invalid = false;
+    bool erase = false;
+    // An overlapped window hears its first WM_SIZE and WM_MOVE when it is first shown.
+    bool needSize = false;
+    std::thread::id thread;
+};
+
+struct Registry {
+    std::mutex mutex; // guards the map's structure for PostMessageW from other threads
+    std::map<uintptr_t, std::unique_ptr<Window>> windows;
+    std::vector<std::shared_ptr<WindowClass>> classes;
+    ATOM nextAtom = kFirstClassAtom;
+    int cascade = 0;
+    HWND focus = nullptr;
+    HWND active = nullptr;
+    int ownedWindows = 0; // windows with an owner, so most destructions need not look
+};
+
+Registry& registry();
+
+inline int width(const RECT& r) {
+    return r.right - r.left;
+}
+inline int height(const RECT& r) {
+    return r.bottom - r.top;
+}
+// Coordinates kept well inside 32 bits, so sums of them cannot overflow.
+LONG clampInt(long long v);
+
+inline LRESULT send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendMessageW(hwnd, message, wParam, lParam);
+}
+
+// Windows (win.cpp)
+Window* findWindow(HWND hwnd);
+// The window, or null with ERROR_INVALID_WINDOW_HANDLE.
+Window* windowOrError(HWND hwnd);
+std::vector<HWND> allWindows();
+// Safe from any thread.
+bool isLiveWindow(HWND hwnd);
+std::thread::id windowThread(HWND hwnd);
+inline bool hasMenuBar(const Window* w) {
+    return !(w->style & WS_CHILD) && w->menu;
+}
+HMENU windowMenu(HWND hwnd);
+// Frees a window and its children after WM_NCDESTROY, without WM_DESTROY.
+void freeWindow(HWND hwnd);
+
+// Classes (class.cpp)
+std::shared_ptr<WindowClass> findClass(LPCWSTR name);
+// The class of that name, or after the common controls have had a chance to register
+// theirs, or null.
+std::shared_ptr<WindowClass> findOrLoadClass(LPCWSTR name);
+// The common controls register their classes lazily, when a window of an unknown class is
+// asked for, just as when the library is loaded on Windows; comctl32 installs this.
+void setClassLoader(void (*loader)());
+
+// Focus and activation (focus.cpp)
+// Makes hwnd the active top-level window (null: none), with the messages Windows sends to
+// the window losing and the one gaining activation.
+void activate(HWND hwnd);
+
+// Geometry (winpos.cpp)
+// The window's client origin in screen coordinates.
+POINT clientOrigin(const Window* w);
+// Non-client frame of a window with these styles, as the thickness of each edge.
+RECT frameInsets(DWORD style, DWORD exStyle, bool hasMenu);
+// Whether the window's size is held between its minimum and maximum tracking sizes.
+bool wantsMinMax(DWORD style);
+// Asks the window (WM_GETMINMAXINFO) and holds cx and cy within what it answers.
+void clampToTrackSize(HWND hwnd, int& cx, int& cy);
+// WM_MOVE and WM_SIZE for what WM_WINDOWPOSCHANGED reports moved or resized.
+void sendSizeAndMove(HWND hwnd, const WINDOWPOS* wp);
+
+// Painting (painting.cpp)
+void invalidate(Window* w, bool erase);
+HWND findWindowToPaint(HWND filter);
+void validateWindow(HWND hwnd);
+bool isInvalidated(HWND hwnd);
+
+// Messages (message.cpp)
+// Drops queued messages of a window that is going away.
+void discardMessagesFor(HWND hwnd);
+
+// Menus (menu.cpp)
+bool menuTreeContains(HMENU root, HMENU menu);
+void notifyMenuChanged(HMENU menu);
+// A destroyed menu no longer belongs to any window.
+void forgetMenu(HMENU menu);
+
+// Clearing everything between tests.
+void resetWindows();
+void resetMessages();
+void resetMenus();
+void resetCursorIcons();
+void resetSysParams();
+
+} // namespace platform::detail

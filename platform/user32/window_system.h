@@ -1,0 +1,76 @@
+// What a display driver may ask of the window system: it reports what the user does
+// (resizing, moving, the close box, the mouse, the menu bar) and wakes or runs the queue,
+// and it reads back what it shows. The tests act through the same calls, as a user would.
+// Everything here runs on the GUI thread.
+#pragma once
+
+#ifndef _WIN32
+
+#include "platform/win32.h"
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// GetMessageW gives up with -1 after waiting this long for a message; zero (the default)
+// waits for ever, as on Windows. Lets a test of a message loop fail instead of hanging.
+void setMessageWaitLimit(std::chrono::milliseconds limit);
+// Posted messages not yet retrieved.
+size_t pendingMessageCount();
+// Whether PostQuitMessage was called and its WM_QUIT not yet retrieved.
+bool quitRequested(int* exitCode = nullptr);
+
+namespace user {
+
+// The user's actions. Each returns false (and does nothing) when the window cannot take it.
+
+// Drags the frame to an outer size of width by height: WM_ENTERSIZEMOVE, WM_SIZING, the
+// position change with WM_SIZE (SIZE_RESTORED) and WM_MOVE as needed, WM_EXITSIZEMOVE.
+bool resizeWindow(HWND topLevel, int width, int height);
+// Drags the window by its caption so that its outer top-left corner is at (x, y).
+bool moveWindow(HWND topLevel, int x, int y);
+// Chooses a command item of the window's menu bar: posts WM_COMMAND with the identifier in
+// the low word, 0 in the high word and lParam 0. Refuses items that are absent or grayed.
+bool chooseMenuItem(HWND topLevel, UINT id);
+// The same, addressed by the texts along the way, e.g. {"File", "Exit"}.
+bool chooseMenuItem(HWND topLevel, const std::vector<std::string>& path);
+// Clicks the left button at (x, y) in the window's client coordinates. The deepest visible
+// child under the point receives WM_MOUSEMOVE, WM_LBUTTONDOWN and WM_LBUTTONUP, posted with
+// the point in its own client coordinates.
+bool click(HWND hwnd, int x, int y);
+// Moves the mouse to (x, y) in the window's client coordinates (posts WM_MOUSEMOVE).
+bool mouseMove(HWND hwnd, int x, int y);
+// Clicks the close box: posts WM_SYSCOMMAND with SC_CLOSE, which the default processing
+// turns into WM_CLOSE.
+bool clickCloseBox(HWND topLevel);
+
+// Retrieves and dispatches every message that is waiting, without blocking; stops at
+// WM_QUIT, which stays pending. Returns the number of messages dispatched.
+int dispatchPending(int limit = 100000);
+
+// What a screen shows.
+
+struct MenuEntry {
+    std::string text;
+    UINT id = 0;
+    bool separator = false;
+    bool grayed = false;
+    bool checked = false;
+    std::vector<MenuEntry> items; // a popup's entries
+    bool popup = false;
+};
+
+std::string caption(HWND hwnd);
+std::string className(HWND hwnd);
+std::vector<MenuEntry> menuBar(HWND topLevel);
+std::vector<HWND> children(HWND hwnd);
+// The first child (depth first) of the given class, or null.
+HWND findChild(HWND parent, const std::string& className);
+
+} // namespace user
+} // namespace platform
+
+#endif // _WIN32

@@ -1,0 +1,264 @@
+// The Qt display driver against our window system, on a real (virtual) X display: what the
+// user does to the desktop window arrives as the messages Windows sends, and what our layer
+// changes shows on the desktop.
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSizeGrip>
+#include <QTest>
+#include <QWidget>
+
+#include "platform/drivers/qt/qt_platform.h"
+
+#include "platform/comctl32/control_views.h"
+#include "platform/drivers/headless/headless.h"
+#include "platform/drivers/registry.h"
+#include "platform/win32.h"
+#include "tests/support/player_format.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Seen {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+std::vector<Seen>& seen() {
+    static std::vector<Seen> s;
+    return s;
+}
+
+LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    seen().push_back({hwnd, message, wParam, lParam});
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+const WCHAR* const kClass = u"QtDriverProbe";
+constexpr UINT kOpenId = 257;
+
+const Seen* lastOf(HWND hwnd, UINT message) {
+    for (auto it = seen().rbegin(); it != seen().rend(); ++it)
+        if (it->hwnd == hwnd && it->message == message) return &*it;
+    return nullptr;
+}
+
+// Runs our message loop and Qt's events until the condition holds or the time is up.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 3000ms) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        platform::user::dispatchPending();
+        if (done()) return true;
+        platform::displayDriver().waitForEvents(20ms);
+    }
+    platform::user::dispatchPending();
+    return done();
+}
+
+class QtDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSEXW wc{};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = recordingProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = kClass;
+            ASSERT_NE(RegisterClassExW(&wc), 0);
+            registered = true;
+        }
+        seen().clear();
+        HMENU bar = CreateMenu();
+        HMENU file = CreatePopupMenu();
+        AppendMenuW(file, MF_STRING, kOpenId, u"MML Open");
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), u"File");
+        hwnd = CreateWindowExW(0, kClass, u"Probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 50, 300,
+                               128, nullptr, bar, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(hwnd, nullptr);
+        status = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, u"", hwnd, 1);
+        ASSERT_NE(status, nullptr);
+        ASSERT_TRUE(pumpUntil([this] { return frame() && frame()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame()));
+    }
+
+    void TearDown() override {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        pumpUntil([] { return false; }, 50ms);
+    }
+
+    QWidget* frame() const {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == QStringLiteral("Probe")) return w;
+        return nullptr;
+    }
+
+    HWND hwnd = nullptr;
+    HWND status = nullptr;
+};
+
+TEST_F(QtDriverTest, TheDesktopWindowIsOurWindowRectangleWithItsCaptionAndMenuBar) {
+    QWidget* f = frame();
+    ASSERT_NE(f, nullptr);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(f->geometry(), QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+    EXPECT_EQ(f->size(), QSize(300, 128));
+
+    auto* bar = f->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->actions().size(), 1);
+    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("File"));
+    // The client area starts below the menu bar and reaches the bottom edge.
+    RECT c{};
+    GetClientRect(hwnd, &c);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    EXPECT_EQ(origin.y - r.top, bar->height());
+    EXPECT_EQ(c.right, 300);
+    EXPECT_EQ(c.bottom, 128 - bar->height());
+
+    SetWindowTextW(hwnd, u"Renamed");
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("Renamed"));
+    SetWindowTextW(hwnd, u"Probe");
+}
+
+TEST_F(QtDriverTest, AMenuItemSendsItsCommand) {
+    auto* bar = frame()->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->actions().size(), 1);
+    QMenu* file = bar->actions()[0]->menu();
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(file->actions().size(), 1);
+    EXPECT_EQ(file->actions()[0]->text(), QStringLiteral("MML Open"));
+    file->actions()[0]->trigger();
+    ASSERT_TRUE(pumpUntil([this] { return lastOf(hwnd, WM_COMMAND) != nullptr; }));
+    EXPECT_EQ(lastOf(hwnd, WM_COMMAND)->wParam, MAKEWPARAM(kOpenId, 0));
+
+    // A changed menu is rebuilt.
+    HMENU menu = GetMenu(hwnd);
+    AppendMenuW(menu, MF_STRING, 300, u"Help");
+    DrawMenuBar(hwnd);
+    EXPECT_TRUE(pumpUntil([&] { return bar->actions().size() == 2; }));
+}
+
+TEST_F(QtDriverTest, ResizingTheDesktopWindowSendsSizeAndMovesTheStatusBar) {
+    QWidget* f = frame();
+    f->resize(420, 260);
+    ASSERT_TRUE(pumpUntil([this] {
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        return r.right - r.left == 420 && r.bottom - r.top == 260;
+    }));
+    RECT c{};
+    GetClientRect(hwnd, &c);
+    const Seen* size = lastOf(hwnd, WM_SIZE);
+    ASSERT_NE(size, nullptr);
+    EXPECT_EQ(LOWORD(size->lParam), c.right);
+    EXPECT_EQ(HIWORD(size->lParam), c.bottom);
+    EXPECT_EQ(c.right, 420);
+
+    // The status bar follows, and its grip sits in the window's bottom-right corner.
+    SendMessageW(status, WM_SIZE, 0, 0);
+    pumpUntil([] { return false; }, 100ms);
+    RECT s{};
+    GetWindowRect(status, &s);
+    RECT w{};
+    GetWindowRect(hwnd, &w);
+    EXPECT_EQ(s.bottom, w.bottom);
+    auto* grip = f->findChild<QSizeGrip*>();
+    ASSERT_NE(grip, nullptr);
+    EXPECT_TRUE(grip->isVisible());
+    const QPoint corner = grip->mapTo(f, QPoint(grip->width(), grip->height()));
+    EXPECT_EQ(corner, QPoint(420, 260));
+}
+
+TEST_F(QtDriverTest, MovingTheDesktopWindowSendsMove) {
+    frame()->move(120, 90);
+    ASSERT_TRUE(pumpUntil([this] {
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        return r.left == 120 && r.top == 90;
+    }));
+    EXPECT_NE(lastOf(hwnd, WM_MOVE), nullptr);
+}
+
+TEST_F(QtDriverTest, MouseInTheClientAreaArrivesInClientCoordinates) {
+    QWidget* f = frame();
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    const QPoint inFrame(30 + origin.x - r.left, 20 + origin.y - r.top);
+    QWidget* client = f->childAt(inFrame);
+    ASSERT_NE(client, nullptr);
+    QTest::mouseClick(client, Qt::LeftButton, {}, client->mapFrom(f, inFrame));
+    ASSERT_TRUE(pumpUntil([this] { return lastOf(hwnd, WM_LBUTTONUP) != nullptr; }));
+    const Seen* down = lastOf(hwnd, WM_LBUTTONDOWN);
+    ASSERT_NE(down, nullptr);
+    EXPECT_EQ(LOWORD(down->lParam), 30);
+    EXPECT_EQ(HIWORD(down->lParam), 20);
+    EXPECT_EQ(down->wParam & MK_LBUTTON, static_cast<WPARAM>(MK_LBUTTON));
+    EXPECT_EQ(LOWORD(lastOf(hwnd, WM_LBUTTONUP)->lParam), 30);
+}
+
+TEST_F(QtDriverTest, TheCloseBoxClosesThroughTheDefaultProcessing) {
+    frame()->close();
+    ASSERT_TRUE(pumpUntil([this] { return !IsWindow(hwnd); }));
+    std::vector<UINT> order;
+    for (const Seen& s : seen())
+        if (s.message == WM_SYSCOMMAND || s.message == WM_CLOSE || s.message == WM_DESTROY)
+            order.push_back(s.message);
+    EXPECT_EQ(order, (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
+    EXPECT_TRUE(pumpUntil([this] { return frame() == nullptr; }));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)); // from WM_DESTROY
+}
+
+TEST_F(QtDriverTest, AMessagePostedFromAnotherThreadEndsTheWaitAtOnce) {
+    // GetMessageW waits in the driver; a post from elsewhere must wake it, not the timeout.
+    for (int round = 0; round < 20; round++) {
+        std::atomic<bool> posted{false};
+        std::thread poster([&] {
+            std::this_thread::sleep_for(5ms);
+            PostMessageW(hwnd, WM_USER + 1, static_cast<WPARAM>(round), 0);
+            posted = true;
+        });
+        MSG msg{};
+        const auto start = std::chrono::steady_clock::now();
+        BOOL got = FALSE;
+        while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0 && msg.message != WM_USER + 1)
+            DispatchMessageW(&msg);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        poster.join();
+        ASSERT_GT(got, 0);
+        EXPECT_EQ(msg.wParam, static_cast<WPARAM>(round));
+        EXPECT_LT(waited, 500ms) << "round " << round;
+    }
+}
+
+TEST(QtAudioDriver, WithoutAnAudioServerThereIsNoDeviceAndNoFailure) {
+    // The test runs with the audio server's address pointing at nothing.
+    EXPECT_STREQ(platform::audioDriver().name(), "qt");
+    WAVEFORMATEX format = playerFormat();
+    EXPECT_EQ(platform::audioDriver().open(format), nullptr);
+    format.wBitsPerSample = 12; // no such sample format
+    EXPECT_EQ(platform::audioDriver().open(format), nullptr);
+}
+
+} // namespace
