@@ -1,6 +1,6 @@
 #pragma once
 
-#include "win32.h"
+#include "platform/win32.h"
 
 #include <exception>
 #include <utility>

@@ -1,6 +1,6 @@
 // Errors raised by our handlers never unwind through the system's frames: the procedure
 // the system called keeps them and returns, and the message loop raises them again.
-#include "recording.h"
+#include "tests/framework/recording.h"
 
 #include "framework/callback_error.h"
 #include "framework/frame.h"

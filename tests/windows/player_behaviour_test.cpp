@@ -1,7 +1,7 @@
 // The whole player on the real Windows services (or Wine's): scores chosen through the
 // real open dialog, heard on the test's own audio server, against what marrowtone-render
 // makes of them; the ways the program ends; and the window's status bar after resizing.
-#include "player_process.h"
+#include "tests/windows/player_process.h"
 
 #include <commctrl.h>
 

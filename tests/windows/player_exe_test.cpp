@@ -1,6 +1,6 @@
 // The real marrowtone.exe on the real Windows services: started as a user would start it,
 // inspected from outside through user32, and ended through its "Exit" item.
-#include "player_process.h"
+#include "tests/windows/player_process.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

@@ -1,4 +1,4 @@
-#include "player_process.h"
+#include "tests/windows/player_process.h"
 
 #include <commctrl.h>
 
