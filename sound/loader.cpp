@@ -1,6 +1,7 @@
 // The MML loader: bytes in, one flat command list per channel out. Repeats are
 // expanded here so that the renderer only ever walks flat lists.
 #include "sound.h"
+#include "utf8_path.h"
 
 #include <array>
 #include <filesystem>
@@ -35,14 +36,6 @@ inline bool isDigit(uint8_t c) {
 }
 inline bool isLineEnd(uint8_t c) {
     return c == '\n' || c == '\r' || c == 0xFF;
-}
-
-std::filesystem::path pathFromUtf8(const std::string& name) {
-#ifdef _WIN32
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-#else
-    return std::filesystem::path(name); // bytes as they are, whatever the locale
-#endif
 }
 
 // Hands out the file's lines without their line ends. A line end is LF, CR,

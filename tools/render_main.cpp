@@ -11,6 +11,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #endif
@@ -52,9 +54,9 @@ void dump(const Sound& sound, std::string& text) {
     }
 }
 
-int run(int argc, char** argv) {
+int run(const std::vector<std::string>& args) {
     std::string error;
-    auto options = parseRenderOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    auto options = parseRenderOptions(args, error);
     if (!options) {
         std::fprintf(stderr, "marrowtone-render: %s (try 'marrowtone-render --help')\n",
                      error.c_str());
@@ -97,14 +99,35 @@ int run(int argc, char** argv) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int runGuarded(const std::vector<std::string>& args) {
     try {
-        return run(argc, argv);
+        return run(args);
     } catch (const std::bad_alloc&) {
         return fail("out of memory");
     } catch (const std::exception& e) {
         return fail(e.what());
     }
 }
+
+} // namespace
+
+#ifdef _WIN32
+// The narrow command line is in the ANSI code page, which cannot hold most file names:
+// the arguments are taken wide (-municode) and turned into UTF-8 once, here.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+        if (size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
+        arg.resize(arg.size() - 1); // the terminating zero
+        args.push_back(std::move(arg));
+    }
+    return runGuarded(args);
+}
+#else
+int main(int argc, char** argv) {
+    return runGuarded(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -1,4 +1,5 @@
 #include "render_options.h"
+#include "utf8_path.h"
 
 #include <filesystem>
 
@@ -43,9 +44,9 @@ std::optional<int64_t> samplesFor(const std::string& seconds, int32_t rate) {
 }
 
 std::string defaultOutputName(const std::string& input) {
-    std::filesystem::path path(input);
+    std::filesystem::path path = pathFromUtf8(input);
     path.replace_extension(".wav");
-    return path.string();
+    return utf8FromPath(path);
 }
 
 std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
