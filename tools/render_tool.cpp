@@ -161,6 +161,7 @@ public:
             if (io_.interrupted && io_.interrupted->load()) {
                 player.stop();
                 clearProgress();
+                say("Stopped.\n");
                 return kExitInterrupted;
             }
             if (watch) {

@@ -244,6 +244,7 @@ TEST_F(Authoring, PlayStopsAtOnceWhenInterruptedAndFailsWithoutADevice) {
         EXPECT_FALSE(headless::audioPlaying());
         EXPECT_EQ(headless::openAudioDevices(), 0u);
         EXPECT_EQ(headless::capturedAudio().size(), 1102u); // 100 ms of 11025 samples
+        EXPECT_EQ(tool.err(), "Playing " + file + ", 60.000 s.\nStopped.\n");
     }
     headless::setAudioDeviceAvailable(false);
     const Result r = run(dir, {"--play", file});
