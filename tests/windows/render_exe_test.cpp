@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,6 +61,54 @@ DWORD runTool(const std::vector<std::wstring>& args) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return code;
+}
+
+struct Captured {
+    DWORD status = static_cast<DWORD>(-1);
+    std::string out;
+};
+
+// Runs the tool in `folder` and keeps what it writes to standard output.
+Captured runToolIn(const fs::path& folder, const std::vector<std::wstring>& args) {
+    Captured result;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    const fs::path program = besideThisProgram(L"marrowtone-render.exe");
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    for (const auto& a : args)
+        commandLine += L" \"" + a + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, folder.c_str(), &startup, &info);
+    CloseHandle(writeEnd);
+    if (started) {
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            result.out.append(buffer, n);
+        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &result.status);
+        else
+            TerminateProcess(info.hProcess, 99);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(readEnd);
+    return result;
+}
+
+// Standard output is in text mode on Windows: its lines end in CR LF.
+std::string withoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
 class TempFolder {
@@ -127,4 +176,24 @@ TEST(RenderProgram, AMissingNonAsciiFileIsAnErrorWithStatusOne) {
     const fs::path missing = temp.path() / (std::wstring(kName) + L"-missing.mml");
     EXPECT_EQ(runTool({missing.wstring()}), 1u);
     EXPECT_FALSE(fs::exists(temp.path() / (std::wstring(kName) + L"-missing.wav")));
+}
+
+TEST(RenderProgram, CheckAndInfoSayWhatTheySayNatively) {
+    // scripts/windows-tests.sh puts the scores there with what the native tool said of them.
+    const fs::path folder = besideThisProgram(L"check-parity");
+    ASSERT_TRUE(fs::is_directory(folder)) << "no check-parity folder beside the suite";
+    size_t scores = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != L".mml") continue;
+        ++scores;
+        const std::wstring name = entry.path().filename().wstring();
+        const std::string expected = readFile(folder / (name + L".expected"));
+        const DWORD expectedStatus =
+            static_cast<DWORD>(std::stoul(readFile(folder / (name + L".status"))));
+        const Captured c = runToolIn(folder, {L"--check", L"--info", name});
+        EXPECT_EQ(c.status, expectedStatus) << utf8(name);
+        EXPECT_EQ(withoutCarriageReturns(c.out), expected) << utf8(name);
+        EXPECT_NE(expected.find(utf8(name) + ": "), std::string::npos) << utf8(name);
+    }
+    EXPECT_EQ(scores, 4u); // the three of the source tree and one of them under a Unicode name
 }
