@@ -3,6 +3,7 @@
 #include "../sound/test_support.h"
 #include "headless_audio.h"
 #include "render_tool.h"
+#include "score_report.h"
 
 #include <atomic>
 #include <chrono>
@@ -110,6 +111,25 @@ protected:
 };
 
 } // namespace
+
+TEST_F(Authoring, WatchingALoadAndARenderingChangesNoByte) {
+    size_t examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(MARROWTONE_EXAMPLES_DIR)) {
+        ++examples;
+        const std::string path = entry.path().string();
+        Sound plain;
+        plain.load(path);
+        std::vector<uint8_t> expected(661500);
+        plain.render(expected, 11025);
+        Sound watched;
+        std::vector<uint8_t> pcm(661500);
+        const ScoreReport report = examineScore(watched, path, pcm, 11025);
+        EXPECT_TRUE(pcm == expected) << path;
+        EXPECT_EQ(watched.observer, nullptr);
+        EXPECT_EQ(report.channels.size(), static_cast<size_t>(plain.channelCount)) << path;
+    }
+    EXPECT_GE(examples, 3u);
+}
 
 TEST_F(Authoring, CheckTellsEveryKindAtItsLineAndColumn) {
     const std::string score = "; one kind of warning a line\n"
