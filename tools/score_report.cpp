@@ -243,10 +243,16 @@ private:
                    : none;
     }
 
-    std::string nameOf(int32_t channel) const {
-        for (const auto& [name, index] : sound_.channelIndex)
-            if (index == channel) return name;
-        return "";
+    // Names by index, gathered once: a score may declare a million channels.
+    const std::string& nameOf(int32_t channel) {
+        if (names_.size() != sound_.channelIndex.size()) {
+            names_.assign(sound_.channelIndex.size(), nullptr);
+            for (const auto& [name, index] : sound_.channelIndex)
+                if (index >= 0 && static_cast<size_t>(index) < names_.size()) names_[index] = &name;
+        }
+        static const std::string none;
+        const auto i = static_cast<size_t>(channel);
+        return i < names_.size() && names_[i] ? *names_[i] : none;
     }
 
     // Where a command was written: a copy made by a repeat leads back to its original.
@@ -330,6 +336,7 @@ private:
     int32_t rate_;
     std::vector<uint16_t> sums_; // every voice's level added up, held at 65535
     std::vector<ChannelData> channels_;
+    std::vector<const std::string*> names_;
     std::vector<ScoreWarning> warnings_;
     std::set<std::tuple<int64_t, int64_t, char>> seen_;
     std::vector<Wrap> wraps_;
@@ -359,12 +366,12 @@ ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint
     sound.load(file);
     sound.render(pcm, rate);
     if (examiner.findWraps()) {
-        // Again, to learn which voices meet in each wrap; the bytes are the same.
+        // Again, to learn which voices meet in each wrap.
         // A rendering leaves each channel's read position where it stopped, and the
-        // next would go on from there: start both from the same place.
+        // next would go on from there: start both from the same place. The bytes come
+        // out the same, so they may go into the same buffer.
         sound.resetPositions();
-        std::vector<uint8_t> again(pcm.size());
-        sound.render(again, rate);
+        sound.render(pcm, rate);
     }
     ScoreReport report;
     report.samples = static_cast<int64_t>(pcm.size());
