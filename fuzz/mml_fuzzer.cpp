@@ -3,6 +3,7 @@
 // memory are not.
 #include "sound/play_format.h"
 #include "sound/sound.h"
+#include "tools/score_report.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,5 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sound.render(buffer, play_format::sampleRate);
     Sound again = sound;
     again.render(std::span(buffer).first(4000), 48000);
+
+    // Watched by the checks of marrowtone-render, the same load must render the same bytes,
+    // and every warning must point into the file.
+    Sound watched;
+    std::vector<uint8_t> observed(11025);
+    const ScoreReport report = examineScore(watched, scratchFile(), observed, 11025);
+    std::vector<uint8_t> plain(11025);
+    sound.resetPositions();
+    sound.render(plain, 11025);
+    if (observed != plain) std::abort();
+    for (const ScoreWarning& w : report.warnings)
+        if (w.line < 1 || w.column < 1 || w.column > static_cast<int64_t>(size) + 1) std::abort();
     return 0;
 }

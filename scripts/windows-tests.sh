@@ -66,6 +66,28 @@ fi
 
 ((BUILD_ONLY)) && exit 0
 
+# What marrowtone-render --check and --info say natively, for the Windows program to say the
+# same under Wine: the native tool (built beside the Windows programs) runs on the scores of
+# tests/windows/check-parity, one of them under a name that is not ASCII, by relative names.
+log "building the native marrowtone-render for the comparison with the Windows one"
+NATIVE="$ROOT/build-windows/native-render"
+cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWTONE_TESTS=OFF \
+    -DMARROWTONE_BENCH=OFF >/dev/null
+cmake --build "$NATIVE" -j "$JOBS" --target marrowtone-render >/dev/null
+PARITY="$ROOT/$RUN_DIR/check-parity"
+rm -rf "$PARITY"
+mkdir -p "$PARITY"
+cp "$ROOT"/tests/windows/check-parity/*.mml "$PARITY/"
+cp "$PARITY/warnings.mml" "$PARITY/$(printf '\303\261o\303\261o-\351\237\263\346\245\275').mml"
+(
+    cd "$PARITY"
+    for score in *.mml; do
+        status=0
+        "$NATIVE/marrowtone-render" --check --info "$score" >"$score.expected" || status=$?
+        echo "$status" >"$score.status"
+    done
+)
+
 WORK=$(mktemp -d /tmp/marrowtone-wine.XXXXXX)
 XVFB_PID=
 RECORDER_PID=

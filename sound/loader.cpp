@@ -1,6 +1,7 @@
 // The MML loader: bytes in, one flat command list per channel out. Repeats are
 // expanded here so that the renderer only ever walks flat lists.
 #include "sound/sound.h"
+#include "sound/utf8_path.h"
 
 #include <array>
 #include <filesystem>
@@ -35,14 +36,6 @@ inline bool isDigit(uint8_t c) {
 }
 inline bool isLineEnd(uint8_t c) {
     return c == '\n' || c == '\r' || c == 0xFF;
-}
-
-std::filesystem::path pathFromUtf8(const std::string& name) {
-#ifdef _WIN32
-    return std::filesystem::path(std::u8string(name.begin(), name.end()));
-#else
-    return std::filesystem::path(name); // bytes as they are, whatever the locale
-#endif
 }
 
 // Hands out the file's lines without their line ends. A line end is LF, CR,
@@ -120,9 +113,14 @@ private:
     bool failed_ = false;
 };
 
-class Loader {
+// With Observed, the loader also tells the sound's observer what it reads and
+// where; without, that code is not there at all, so the player's loads pay
+// nothing for it.
+template <bool Observed> class Loader {
 public:
-    Loader(Sound& sound, const std::string& fileName) : sound_(sound), fileName_(fileName) {}
+    Loader(Sound& sound, const std::string& fileName) : sound_(sound), fileName_(fileName) {
+        if constexpr (Observed) observer_ = sound.observer;
+    }
 
     void line(std::string_view text, int64_t lineNo) {
         lineNumber_ = lineNo;
@@ -135,16 +133,21 @@ public:
         size_t nameBegin = p;
         while (p < n && !isBlank(s[p]))
             ++p;
-        selectChannel(text.substr(nameBegin, p - nameBegin));
+        selectChannel(text.substr(nameBegin, p - nameBegin), nameBegin);
         int64_t depth = 0;
 
         for (;;) {
             while (p < n && isBlank(s[p]))
                 ++p;
-            if (p == n) return;
+            if (p == n) {
+                if constexpr (Observed) unclosed(depth);
+                return;
+            }
             const uint8_t c = s[p];
+            [[maybe_unused]] const size_t at = p;
             switch (byteClass[c]) {
             case Comment:
+                if constexpr (Observed) unclosed(depth);
                 return;
             case Note: {
                 char cmd[2] = {upper(c), 0};
@@ -160,30 +163,38 @@ public:
                         ++dots, ++p;
                     value |= static_cast<int32_t>(dots & 0xFF);
                 }
-                append(cmd, len, value);
+                append(cmd, len, value, at);
                 break;
             }
             case Param: {
                 char cmd = upper(c);
                 ++p;
-                if (p < n && isDigit(s[p])) append(&cmd, 1, number(s, n, p));
+                if (p < n && isDigit(s[p]))
+                    append(&cmd, 1, number(s, n, p), at);
+                else if constexpr (Observed)
+                    drop(SoundObserver::Dropped::NoNumber, at, 1, s);
                 break;
             }
             case Paren: {
                 char cmd = static_cast<char>(c);
                 ++p;
                 int32_t value = p < n && isDigit(s[p]) ? number(s, n, p) : 0;
-                append(&cmd, 1, value);
+                append(&cmd, 1, value, at);
                 break;
             }
             case Octave: {
                 char cmd = static_cast<char>(c);
                 ++p;
-                append(&cmd, 1, 0);
+                append(&cmd, 1, 0, at);
                 break;
             }
             case Open:
                 loopStart_[depth] = *pos_;
+                if constexpr (Observed) {
+                    if (openColumn_.size() <= static_cast<size_t>(depth))
+                        openColumn_.resize(static_cast<size_t>(depth) + 1);
+                    openColumn_[depth] = at;
+                }
                 ++depth;
                 if (static_cast<size_t>(depth) == loopStart_.size()) {
                     loopStart_.resize(loopStart_.size() * 2);
@@ -194,8 +205,13 @@ public:
             case Close: {
                 ++p;
                 // A "]" with nothing open is just another ignored byte.
-                if (depth == 0) break;
+                if (depth == 0) {
+                    if constexpr (Observed) drop(SoundObserver::Dropped::UnopenedClose, at, 1, s);
+                    break;
+                }
                 int64_t times = p < n && isDigit(s[p]) ? number(s, n, p) : 1;
+                if constexpr (Observed)
+                    if (times == 0) drop(SoundObserver::Dropped::ZeroRepeat, at, p - at, s);
                 --depth;
                 loopEnd_[depth] = *pos_;
                 repeat(loopStart_[depth], *pos_, times);
@@ -203,6 +219,7 @@ public:
             }
             default:
                 ++p;
+                if constexpr (Observed) drop(SoundObserver::Dropped::Bytes, at, 1, s);
                 break;
             }
         }
@@ -211,7 +228,19 @@ public:
 private:
     static char upper(uint8_t c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); }
 
-    void selectChannel(std::string_view name) {
+    void drop(SoundObserver::Dropped what, size_t at, size_t length, const uint8_t* s) {
+        observer_->dropped(what, lineNumber_, static_cast<int64_t>(at) + 1,
+                           std::string_view(reinterpret_cast<const char*>(s + at), length));
+    }
+
+    // The '['s still open at the end of a line, outermost first.
+    void unclosed(int64_t depth) {
+        for (int64_t d = 0; d < depth; ++d)
+            observer_->dropped(SoundObserver::Dropped::UnclosedOpen, lineNumber_,
+                               static_cast<int64_t>(openColumn_[d]) + 1, "[");
+    }
+
+    void selectChannel(std::string_view name, [[maybe_unused]] size_t column) {
         if (name != currentName_ || list_ == nullptr) {
             currentName_.assign(name);
             auto found = sound_.channelIndex.find(currentName_);
@@ -220,6 +249,9 @@ private:
                     fail("more than " + std::to_string(Sound::channelLimit) + " channels");
                 sound_.declareChannel(currentName_);
                 found = sound_.channelIndex.find(currentName_);
+                if constexpr (Observed)
+                    observer_->declared(found->second, lineNumber_,
+                                        static_cast<int64_t>(column) + 1);
             }
             index_ = found->second;
             pos_ = &sound_.channelPos.find(currentName_)->second;
@@ -267,10 +299,12 @@ private:
         return static_cast<int32_t>(v);
     }
 
-    void append(const char* cmd, size_t len, int32_t value) {
+    void append(const char* cmd, size_t len, int32_t value, [[maybe_unused]] size_t at) {
         if (total_ >= Sound::commandLimit) tooManyCommands();
         ++total_;
         list_->set(static_cast<size_t>(*pos_), std::string_view(cmd, len), value);
+        if constexpr (Observed)
+            observer_->read(index_, *pos_, lineNumber_, static_cast<int64_t>(at) + 1);
         ++*pos_;
         if (static_cast<size_t>(*pos_) == list_->size()) list_->resize(list_->size() * 2);
     }
@@ -290,6 +324,7 @@ private:
         list_->resize(length);
         list_->appendCopies(static_cast<size_t>(start), static_cast<size_t>(end),
                             static_cast<size_t>(extra));
+        if constexpr (Observed) observer_->repeated(index_, start, end, extra);
         *pos_ = static_cast<int32_t>(last);
     }
 
@@ -312,7 +347,18 @@ private:
     int64_t lineNumber_ = 0;
     std::vector<int32_t> loopStart_ = std::vector<int32_t>(64);
     std::vector<int32_t> loopEnd_ = std::vector<int32_t>(64);
+    SoundObserver* observer_ = nullptr;
+    std::vector<size_t> openColumn_; // where each open '[' of the line stands
 };
+
+template <bool Observed> void readLines(Sound& sound, std::ifstream& in, const std::string& name) {
+    Loader<Observed> loader(sound, name);
+    LineReader reader(in);
+    std::string_view line;
+    while (reader.next(line))
+        if (!line.empty()) loader.line(line, reader.number());
+    if (reader.failed()) throw SoundError("Cannot read file '" + name + "'");
+}
 
 } // namespace
 
@@ -331,12 +377,10 @@ int32_t Sound::load(const std::string& fileName) {
     if (!in.is_open()) throw SoundError("Cannot open or create file '" + fileName + "'");
 
     beginLoad();
-    Loader loader(*this, fileName);
-    LineReader reader(in);
-    std::string_view line;
-    while (reader.next(line))
-        if (!line.empty()) loader.line(line, reader.number());
-    if (reader.failed()) throw SoundError("Cannot read file '" + fileName + "'");
+    if (observer)
+        readLines<true>(*this, in, fileName);
+    else
+        readLines<false>(*this, in, fileName);
     in.close();
     finishLoad();
     return 0;

@@ -136,8 +136,11 @@ void emit(Program& program, EventKind kind, uint32_t semitone, int32_t positionA
 }
 
 // Folds the list from `from` up to the first text outside the command table (or
-// the list's end), where the channel rewinds.
-Program compile(const CommandList& list, int32_t from) {
+// the list's end), where the channel rewinds. With Observed, the t0 and l0 left
+// out of the fold are told to the observer.
+template <bool Observed>
+Program compile(const CommandList& list, int32_t from, [[maybe_unused]] SoundObserver* observer,
+                [[maybe_unused]] int32_t channel) {
     Program program;
     Effect effect;
     const int64_t size = static_cast<int64_t>(list.size());
@@ -155,6 +158,12 @@ Program compile(const CommandList& list, int32_t from) {
         const Code code = commandCode(list.text(j));
         switch (code.kind) {
         case Kind::Control:
+            if constexpr (Observed) {
+                if (value == 0 && (code.arg == Tempo || code.arg == Length))
+                    observer->ignored(channel, static_cast<int32_t>(j),
+                                      code.arg == Tempo ? SoundObserver::Ignored::Tempo
+                                                        : SoundObserver::Ignored::Length);
+            }
             effect.add(code.arg, value);
             break;
         case Kind::Unknown:
@@ -183,14 +192,15 @@ int64_t noteDuration(int32_t whole, int32_t value, int32_t defaultLength) {
 }
 
 void addPulse(uint8_t* buffer, int64_t from, int64_t to, int64_t period, uint8_t level) {
-    const int64_t high = period / 3;
-    for (int64_t start = from - from % period; start < to; start += period) {
-        const int64_t lo = std::max(start, from);
-        const int64_t hi = std::min(start + high, to);
+    forEachHighRun(from, to, period, [buffer, level](int64_t lo, int64_t hi) {
         for (int64_t i = lo; i < hi; ++i)
             buffer[i] = static_cast<uint8_t>(buffer[i] + level);
-    }
+    });
 }
+
+template <bool Observed>
+void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
+                   int32_t& position);
 
 } // namespace
 
@@ -201,16 +211,25 @@ int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
         auto pos = channelPos.find(name);
         if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
             continue;
-        renderChannel(buffer, sampleRate, index, pos->second);
+        if (observer)
+            renderChannel<true>(*this, buffer, sampleRate, index, pos->second);
+        else
+            renderChannel<false>(*this, buffer, sampleRate, index, pos->second);
     }
     return 0;
 }
 
-void Sound::renderChannel(std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
-                          int32_t& position) {
-    const CommandList& list = channels[index];
-    const Program loop = compile(list, 0);
-    const Program head = position == 0 ? Program() : compile(list, position);
+namespace {
+
+template <bool Observed>
+void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
+                   int32_t& position) {
+    [[maybe_unused]] SoundObserver* const observer = sound.observer;
+    const auto& noteFreq = sound.noteFreq;
+    const CommandList& list = sound.channels[index];
+    const Program loop = compile<Observed>(list, 0, observer, index);
+    const Program head =
+        position == 0 ? Program() : compile<Observed>(list, position, observer, index);
     const Program* program = position == 0 ? &loop : &head;
 
     const int64_t end = static_cast<int64_t>(buffer.size());
@@ -241,7 +260,12 @@ void Sound::renderChannel(std::span<uint8_t> buffer, int32_t sampleRate, int32_t
             position = positionAfter;
             // A list that holds nothing to play would rewind forever without a
             // sample passing: the channel stops here instead.
-            if (rewound && !metSound) return;
+            if (rewound && !metSound) {
+                if constexpr (Observed) observer->stopped(index, sample);
+                return;
+            }
+            if constexpr (Observed)
+                if (metSound) observer->rewound(index, sample);
             rewound = true;
             metSound = false;
             position = 0;
@@ -261,12 +285,31 @@ void Sound::renderChannel(std::span<uint8_t> buffer, int32_t sampleRate, int32_t
             if (g > 0 && level != 0 && voice.octave >= 0 && voice.octave <= 8 && sampleRate > 0) {
                 const auto period = static_cast<int64_t>(static_cast<double>(sampleRate) /
                                                          noteFreq[voice.octave][voice.semitone]);
-                if (period >= 3)
-                    addPulse(buffer.data(), sample, std::min(sample + std::min(g, n), end), period,
-                             level);
+                if (period >= 3) {
+                    const int64_t to = std::min(sample + std::min(g, n), end);
+                    addPulse(buffer.data(), sample, to, period, level);
+                    if constexpr (Observed)
+                        observer->sounds(index, positionAfter - 1, sample, to, period, level);
+                } else if constexpr (Observed) {
+                    observer->silent(index, positionAfter - 1, sample,
+                                     SoundObserver::Silence::TooHigh, period);
+                }
+            } else if constexpr (Observed) {
+                // The first reason that holds, in the order the renderer tests them.
+                using Silence = SoundObserver::Silence;
+                const Silence why = g <= 0       ? Silence::Gate
+                                    : level == 0 ? Silence::Volume
+                                                 : Silence::Octave;
+                const int64_t setting = why == Silence::Gate     ? voice.gate
+                                        : why == Silence::Volume ? voice.volume
+                                                                 : voice.octave;
+                if (sampleRate > 0)
+                    observer->silent(index, positionAfter - 1, sample, why, setting);
             }
         }
         sample += n;
         if (sample >= end) return;
     }
 }
+
+} // namespace

@@ -115,6 +115,66 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The high phases of a pulse voice: a third of each period of `period` samples,
+// counted from sample 0, clipped to [from, to). The renderer adds its level over
+// exactly these runs, and tools that explain a score walk the same ones.
+template <typename Run>
+inline void forEachHighRun(int64_t from, int64_t to, int64_t period, Run run) {
+    const int64_t high = period / 3;
+    for (int64_t start = from - from % period; start < to; start += period) {
+        const int64_t lo = start > from ? start : from;
+        const int64_t hi = start + high < to ? start + high : to;
+        if (lo < hi) run(lo, hi);
+    }
+}
+
+// Watches a load and a rendering from inside, for tools that tell an author what
+// will be heard. The player sets none; a Sound without one loads and renders
+// through code that has no trace of it. Channels are indices into `channels`,
+// commands indices into a channel's list, lines and columns count from 1
+// (columns in bytes).
+class SoundObserver {
+public:
+    virtual ~SoundObserver() = default;
+
+    // What the loader drops or reads differently from how it looks.
+    enum class Dropped {
+        Bytes,         // bytes that are no command: skipped
+        NoNumber,      // t, o, v, q or l without a number: skipped
+        UnopenedClose, // a ']' with no '[' open on its line
+        UnclosedOpen,  // a '[' still open at the end of its line: its part plays once
+        ZeroRepeat,    // ']0': the part plays once
+    };
+    virtual void dropped(Dropped, int64_t /*line*/, int64_t /*column*/, std::string_view /*text*/) {
+    }
+    // Command `command` of `channel` was read at this place.
+    virtual void read(int32_t /*channel*/, int32_t /*command*/, int64_t /*line*/,
+                      int64_t /*column*/) {}
+    // A channel's first appearance, at its name.
+    virtual void declared(int32_t /*channel*/, int64_t /*line*/, int64_t /*column*/) {}
+    // The commands [from, to) of `channel` were copied `count` more commands after
+    // `to`, by a repeat.
+    virtual void repeated(int32_t /*channel*/, int32_t /*from*/, int32_t /*to*/,
+                          int64_t /*count*/) {}
+
+    // The renderer. Samples count from the start of the buffer.
+    enum class Silence { Octave, TooHigh, Gate, Volume };
+    enum class Ignored { Tempo, Length }; // t0, l0
+    virtual void ignored(int32_t /*channel*/, int32_t /*command*/, Ignored) {}
+    // A note adds nothing; `setting` is the voice's octave, gate or volume that
+    // silences it, or the pulse period for a note too high.
+    virtual void silent(int32_t /*channel*/, int32_t /*command*/, int64_t /*sample*/, Silence,
+                        int64_t /*setting*/) {}
+    // A note adds `level` over the high runs of `period` in [from, to).
+    virtual void sounds(int32_t /*channel*/, int32_t /*command*/, int64_t /*from*/, int64_t /*to*/,
+                        int64_t /*period*/, uint8_t /*level*/) {}
+    // The channel rewinds to its first command at `sample`, after a pass that
+    // held a note or a rest.
+    virtual void rewound(int32_t /*channel*/, int64_t /*sample*/) {}
+    // The channel holds nothing to play and adds nothing from `sample` on.
+    virtual void stopped(int32_t /*channel*/, int64_t /*sample*/) {}
+};
+
 class Sound {
 public:
     // A score holds at most this many commands over all its channels, and at
@@ -150,8 +210,9 @@ public:
     std::unordered_map<std::string, int32_t> channelIndex;
     int32_t channelCount = 0;
 
+    // Told what the next loads and renderings do; null (the player's case) for none.
+    SoundObserver* observer = nullptr;
+
 private:
     void beginLoad();
-    void renderChannel(std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
-                       int32_t& position);
 };

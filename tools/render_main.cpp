@@ -1,110 +1,91 @@
-// marrowtone-render: the player's loading and rendering, to a WAV file or to
-// standard output, for people who want a file rather than a window.
-#include "render_options.h"
-#include "sound.h"
-#include "wav.h"
+// marrowtone-render's entry: the arguments as UTF-8, the real streams, and, for --play,
+// the sound driver and Ctrl+C.
+#include "tools/render_tool.h"
 
-#include <cstdio>
-#include <exception>
-#include <new>
+#include <atomic>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
-#include <fcntl.h>
+#include <windows.h>
+
 #include <io.h>
+#else
+#include <csignal>
+#include <unistd.h>
+#endif
+
+#ifdef MARROWTONE_QT_AUDIO
+#include "platform/drivers/qt/qt_platform.h"
 #endif
 
 namespace {
 
-const char* const usage =
-    "Usage: marrowtone-render [OPTIONS] INPUT.mml [OUTPUT]\n"
-    "Renders an MML score exactly as the Marrowtone player does and writes it as a WAV\n"
-    "file (8-bit unsigned mono PCM). OUTPUT defaults to INPUT with the extension .wav;\n"
-    "'-' writes the raw samples to standard output instead.\n"
-    "\n"
-    "Options:\n"
-    "  --seconds S   length of the rendering in seconds (default 60)\n"
-    "  --rate R      samples per second (default 11025)\n"
-    "  --dump        print the loaded score instead of rendering it\n"
-    "  --version     print the version and exit\n"
-    "  --help        print this help and exit\n";
+std::atomic<bool> interrupted{false};
 
-int fail(const std::string& text) {
-    std::fprintf(stderr, "Error: %s\n", text.c_str());
-    return 1;
-}
-
-bool writeAll(std::FILE* out, const void* data, size_t size) {
-    return std::fwrite(data, 1, size, out) == size && std::fflush(out) == 0;
-}
-
-void dump(const Sound& sound, std::string& text) {
-    std::vector<const std::string*> names(sound.channelIndex.size());
-    for (const auto& [name, index] : sound.channelIndex)
-        names[index] = &name;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const CommandList& list = sound.channels[i];
-        text += *names[i];
-        text += ' ' + std::to_string(list.size()) + '\n';
-        for (size_t j = 0; j < list.size(); ++j)
-            text += "  " + list[j].cmd + ' ' + std::to_string(list[j].value) + '\n';
-    }
-}
-
-int run(int argc, char** argv) {
-    std::string error;
-    auto options = parseRenderOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-    if (!options) {
-        std::fprintf(stderr, "marrowtone-render: %s (try 'marrowtone-render --help')\n",
-                     error.c_str());
-        return 2;
-    }
-    if (options->help) {
-        std::fputs(usage, stdout);
-        return writeAll(stdout, "", 0) ? 0 : 1;
-    }
-    if (options->version) {
-        std::printf("marrowtone-render %s\n", MARROWTONE_VERSION);
-        return writeAll(stdout, "", 0) ? 0 : 1;
-    }
-
-    Sound sound;
-    sound.load(options->input);
-
-    if (options->dump) {
-        std::string text;
-        dump(sound, text);
-        if (!writeAll(stdout, text.data(), text.size()))
-            return fail("cannot write to standard output");
-        return 0;
-    }
-
-    std::vector<uint8_t> pcm(static_cast<size_t>(options->samples));
-    sound.render(pcm, options->rate);
-
-    if (options->output == "-") {
 #ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);
+BOOL WINAPI onConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    interrupted.store(true);
+    return TRUE;
+}
+#else
+void onInterrupt(int) {
+    interrupted.store(true);
+}
 #endif
-        if (!writeAll(stdout, pcm.data(), pcm.size()))
-            return fail("cannot write to standard output");
-        return 0;
-    }
-    const std::string problem =
-        writeFileAtomically(options->output, wavFile(pcm, static_cast<uint32_t>(options->rate)));
-    if (!problem.empty()) return fail(problem);
-    return 0;
+
+void prepareToPlay() {
+#ifdef _WIN32
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+#else
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+#endif
+#ifdef MARROWTONE_QT_AUDIO
+    // The desktop's sound server, without a display.
+    platform::qt::installAudio();
+#endif
+}
+
+int runWith(const std::vector<std::string>& args) {
+    ToolStreams streams;
+#ifdef _WIN32
+    streams.terminal = _isatty(_fileno(stderr)) != 0;
+#else
+    streams.terminal = isatty(STDERR_FILENO) != 0;
+#endif
+    streams.interrupted = &interrupted;
+    streams.beforePlaying = prepareToPlay;
+    const int status = runRenderTool(args, streams);
+#ifdef MARROWTONE_QT_AUDIO
+    platform::qt::uninstallAudio();
+#endif
+    return status;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        return fail("out of memory");
-    } catch (const std::exception& e) {
-        return fail(e.what());
+#ifdef _WIN32
+// The narrow command line is in the ANSI code page, which cannot hold most file names:
+// the arguments are taken wide (-municode) and turned into UTF-8 once, here.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+        if (size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
+        arg.resize(arg.size() - 1); // the terminating zero
+        args.push_back(std::move(arg));
     }
+    return runWith(args);
 }
+#else
+int main(int argc, char** argv) {
+    return runWith(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

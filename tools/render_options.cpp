@@ -1,5 +1,7 @@
-#include "render_options.h"
+#include "tools/render_options.h"
+#include "sound/utf8_path.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -13,6 +15,14 @@ std::optional<int64_t> parseRate(const std::string& text) {
     }
     if (v < 1 || v > 2147483647) return std::nullopt;
     return v;
+}
+
+bool namesAScore(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string extension = name.substr(name.size() - 4);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension == ".mml";
 }
 
 } // namespace
@@ -43,9 +53,9 @@ std::optional<int64_t> samplesFor(const std::string& seconds, int32_t rate) {
 }
 
 std::string defaultOutputName(const std::string& input) {
-    std::filesystem::path path(input);
+    std::filesystem::path path = pathFromUtf8(input);
     path.replace_extension(".wav");
-    return path.string();
+    return utf8FromPath(path);
 }
 
 std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& args,
@@ -76,14 +86,20 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             value = arg.substr(eq + 1);
             hasValue = true;
         }
-        if (name == "--help" || name == "--version" || name == "--dump") {
+        bool* flag = name == "--help"      ? &options.help
+                     : name == "--version" ? &options.version
+                     : name == "--dump"    ? &options.dump
+                     : name == "--check"   ? &options.check
+                     : name == "--info"    ? &options.info
+                     : name == "--play"    ? &options.play
+                     : name == "--watch"   ? &options.watch
+                                           : nullptr;
+        if (flag) {
             if (hasValue) {
                 error = "option '" + name + "' takes no value";
                 return std::nullopt;
             }
-            (name == "--help"      ? options.help
-             : name == "--version" ? options.version
-                                   : options.dump) = true;
+            *flag = true;
             continue;
         }
         if (name != "--seconds" && name != "--rate") {
@@ -116,19 +132,48 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         error = "no input file given";
         return std::nullopt;
     }
-    if (positional.size() > 2) {
-        error = "too many arguments";
+    if (options.watch && !options.play) {
+        error = "--watch works with --play";
         return std::nullopt;
     }
-    if (options.dump && positional.size() == 2) {
-        error = "--dump prints to standard output and takes no OUTPUT";
+    if (options.play && (options.dump || options.check || options.info)) {
+        error = "--play does not go with --dump, --check or --info";
+        return std::nullopt;
+    }
+    if (options.dump && (options.check || options.info)) {
+        error = "--dump does not go with --check or --info";
         return std::nullopt;
     }
     options.input = positional[0];
-    options.output = positional.size() == 2 ? positional[1] : defaultOutputName(options.input);
-    if (options.output.empty()) {
-        error = "the output file name is empty";
-        return std::nullopt;
+    if (options.check || options.info) {
+        // Reports only: every argument is a score.
+        options.inputs = positional;
+    } else if (options.play) {
+        if (positional.size() > 1) {
+            error = "--play takes one INPUT and no OUTPUT";
+            return std::nullopt;
+        }
+        options.inputs = positional;
+    } else if (!options.dump && positional.size() > 1 &&
+               std::all_of(positional.begin(), positional.end(), namesAScore)) {
+        // Several scores, each to its own WAV beside it; a second score is never taken for
+        // an OUTPUT, which would overwrite it.
+        options.inputs = positional;
+    } else {
+        if (positional.size() > 2) {
+            error = "too many arguments";
+            return std::nullopt;
+        }
+        if (options.dump && positional.size() == 2) {
+            error = "--dump prints to standard output and takes no OUTPUT";
+            return std::nullopt;
+        }
+        options.inputs = {options.input};
+        options.output = positional.size() == 2 ? positional[1] : defaultOutputName(options.input);
+        if (options.output.empty()) {
+            error = "the output file name is empty";
+            return std::nullopt;
+        }
     }
 
     const std::string secondsText = seconds.value_or("60");

@@ -11,11 +11,18 @@
 struct RenderOptions {
     std::string input;
     std::string output; // "-" for raw bytes on standard output
+    // Every score named; with more than one, each is written beside itself and `output`
+    // is empty.
+    std::vector<std::string> inputs;
     int64_t samples = play_format::bufferBytes;
     int32_t rate = play_format::sampleRate;
     bool dump = false;
     bool help = false;
     bool version = false;
+    bool check = false;
+    bool info = false;
+    bool play = false;
+    bool watch = false;
 };
 
 // The largest buffer the tool renders: big enough for an hour at 48 kHz,

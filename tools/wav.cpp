@@ -1,4 +1,5 @@
-#include "wav.h"
+#include "tools/wav.h"
+#include "sound/utf8_path.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -50,10 +51,24 @@ std::vector<uint8_t> wavFile(std::span<const uint8_t> samples, uint32_t rate) {
     return file;
 }
 
+namespace {
+
+std::FILE* createFile(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"wb");
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+} // namespace
+
 std::string writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
     std::random_device random;
-    const std::string temporary = path + ".tmp-" + std::to_string(random());
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    const std::filesystem::path target = pathFromUtf8(path);
+    const std::filesystem::path temporary = pathFromUtf8(path + ".tmp-" + std::to_string(random()));
+    std::error_code ignored;
+    std::FILE* f = createFile(temporary);
     if (f == nullptr) return "cannot write '" + path + "': " + std::strerror(errno);
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int error = errno;
@@ -62,13 +77,13 @@ std::string writeFileAtomically(const std::string& path, std::span<const uint8_t
     const bool closed = std::fclose(f) == 0;
     if (!closed && written && flushed) error = errno;
     if (!written || !flushed || !closed) {
-        std::remove(temporary.c_str());
+        std::filesystem::remove(temporary, ignored);
         return "cannot write '" + path + "': " + std::strerror(error);
     }
     std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
+    std::filesystem::rename(temporary, target, ec);
     if (ec) {
-        std::remove(temporary.c_str());
+        std::filesystem::remove(temporary, ignored);
         return "cannot write '" + path + "': " + ec.message();
     }
     return "";

@@ -128,7 +128,12 @@ TEST(RenderTool, UsageErrorsExitTwoWithOneLine) {
                                                {"--rate", "0", input},
                                                {"--rate", "1.5", input},
                                                {"--dump", input, "out.wav"},
-                                               {"-x", input}}) {
+                                               {"-x", input},
+                                               {"--watch", input},
+                                               {"--play", input, "out.wav"},
+                                               {"--play", "--check", input},
+                                               {"--dump", "--info", input},
+                                               {"--check=yes", input}}) {
         const Result r = run(dir, args);
         EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -169,4 +174,51 @@ TEST(RenderTool, LoadAndWriteErrorsExitOneAndLeaveNoFile) {
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         leftovers += e.path().filename().string().find(".tmp-") != std::string::npos;
     EXPECT_EQ(leftovers, 0u);
+}
+
+TEST(RenderTool, SeveralScoresAreEachWrittenBesideThemselves) {
+    TempDir dir;
+    const std::string one = "A t150 v70 l8 c d e\n", two = "B o2 v40 c1\n";
+    const std::string a = dir.write("a.mml", one), b = dir.write("b.MML", two);
+    Result r = run(dir, {a, b});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(readFile(dir.path() / "a.wav").substr(44) == rendered(one, 661500));
+    EXPECT_TRUE(readFile(dir.path() / "b.wav").substr(44) == rendered(two, 661500));
+    EXPECT_EQ(readFile(dir.path() / "b.MML"), two); // a second score is never an OUTPUT
+
+    // One that cannot be read is told; the others are still written.
+    std::filesystem::remove(dir.path() / "a.wav");
+    std::filesystem::remove(dir.path() / "b.wav");
+    const std::string bad = dir.write("bad.mml", "A c99999999999");
+    r = run(dir, {"--seconds", "1", a, bad, b});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("Error: File '" + bad + "'", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+    // 11025 samples and the pad byte after an odd chunk.
+    EXPECT_TRUE(readFile(dir.path() / "a.wav").substr(44) == rendered(one, 11025) + '\0');
+    EXPECT_TRUE(readFile(dir.path() / "b.wav").substr(44) == rendered(two, 11025) + '\0');
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "bad.wav"));
+
+    // Two names of which the second is no score: INPUT and OUTPUT, as always.
+    r = run(dir, {a, (dir.path() / "out.wav").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out.wav"));
+}
+
+TEST(RenderTool, CheckExitStatusAndHelpListEveryOption) {
+    TempDir dir;
+    const std::string clean = dir.write("clean.mml", "A c d e\n");
+    const std::string noisy = dir.write("noisy.mml", "A c % e\n");
+    Result r = run(dir, {"--check", clean});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    r = run(dir, {"--check", noisy});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, noisy + ":1:5: warning: '%' is not a command: skipped\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "noisy.wav"));
+
+    const Result help = run(dir, {"--help"});
+    for (const char* option : {"--seconds", "--rate", "--check", "--info", "--play", "--watch",
+                               "--dump", "--version", "--help", "Exit status"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }

@@ -14,4 +14,10 @@ bool install();
 // playing then would be stopped too late.
 void uninstall();
 
+// The sound alone, without a display, for programs with no window: installs the audio
+// driver on the desktop's sound server. uninstallAudio stops the sound and restores the
+// headless driver; call it before the program ends.
+void installAudio();
+void uninstallAudio();
+
 } // namespace platform::qt

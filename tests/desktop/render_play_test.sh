@@ -1,0 +1,59 @@
+#!/bin/sh
+# marrowtone-render --play on real sound without a display: the rendering reaches a
+# PulseAudio server of the test's own byte for byte, and Ctrl+C ends it at once.
+#   render_play_test.sh RENDERER CHECKER SCORE ARTEFACT_DIR
+renderer=$1
+checker=$2
+score=$3
+artefacts=$4
+. "$(dirname "$0")/lib.sh"
+mkdir -p "$artefacts"
+seconds=3
+unset DISPLAY WAYLAND_DISPLAY
+
+start_pulse
+parec -d marrowtone_test.monitor --format=u8 --rate=11025 --channels=1 --raw \
+    >"$artefacts/recorded.raw" 2>"$WORK/parec.err" &
+recorder=$!
+stop_later $recorder
+
+# The whole rendering plays, then the program ends by itself.
+"$renderer" --play --seconds $seconds "$score" >"$WORK/play.out" 2>"$WORK/play.err" &
+player=$!
+stop_later $player
+wait_for_exit $player 30 || fail "--play did not end after its $seconds seconds"
+[ "$EXIT_STATUS" = 0 ] || fail "--play ended with $EXIT_STATUS: $(cat "$WORK/play.err")"
+[ -s "$WORK/play.out" ] && fail "--play wrote to standard output: $(cat "$WORK/play.out")"
+grep -q "^Playing " "$WORK/play.err" || fail "no 'Playing' line: $(cat "$WORK/play.err")"
+# Not a terminal: no progress line.
+grep -q "$(printf '\r')" "$WORK/play.err" && fail "a progress line went to a file"
+
+# The server has played everything once the program has ended; the recorder may still
+# hold some of it.
+wanted=$((seconds * 11025 * 95 / 100))
+for _ in $(seq 100); do
+    heard=$(LC_ALL=C tr -d '\200' <"$artefacts/recorded.raw" | wc -c)
+    [ "$heard" -ge "$wanted" ] && break
+    sleep 0.1
+done
+kill $recorder 2>/dev/null
+wait $recorder 2>/dev/null
+"$renderer" --seconds $seconds "$score" - >"$WORK/rendered.raw" || fail "the renderer failed"
+echo "recording: $artefacts/recorded.raw"
+"$checker" audio "$artefacts/recorded.raw" "$WORK/rendered.raw" $seconds ||
+    fail "the recording does not carry the rendered score"
+
+# Ctrl+C during a minute of sound: status 130 at once.
+"$renderer" --play "$score" >"$WORK/play.out" 2>"$WORK/play.err" &
+player=$!
+stop_later $player
+for _ in $(seq 100); do
+    grep -q "^Playing " "$WORK/play.err" && break
+    sleep 0.1
+done
+kill -INT $player
+wait_for_exit $player 5 || fail "--play did not end within 5 s of Ctrl+C: $(cat "$WORK/play.err")"
+[ "$EXIT_STATUS" = 130 ] || fail "Ctrl+C ended --play with $EXIT_STATUS: $(cat "$WORK/play.err")"
+# Ended by the program itself, its sound stopped, not by the signal.
+grep -q "^Stopped\.$" "$WORK/play.err" || fail "no clean stop: $(cat "$WORK/play.err")"
+echo "ok"

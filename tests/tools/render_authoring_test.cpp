@@ -1,0 +1,334 @@
+// marrowtone-render for people who write scores, run in place: --check and --info
+// against hand-counted scores, --play and --watch on the headless sound driver.
+#include "../sound/test_support.h"
+#include "platform/drivers/headless/headless.h"
+#include "tools/render_tool.h"
+#include "tools/score_report.h"
+
+#include <atomic>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+namespace headless = platform::headless;
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Waits until `state` holds, at most 30 s (a failing test must not hang the suite).
+template <typename State> bool waitFor(State state) {
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (!state()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// The tool on a thread of its own, its streams in files that the test reads as they grow.
+class ToolRun {
+public:
+    ToolRun(const TempDir& dir, std::vector<std::string> args)
+        : outPath_(dir.path() / "out.txt"), errPath_(dir.path() / "err.txt") {
+        out_ = std::fopen(outPath_.c_str(), "w");
+        err_ = std::fopen(errPath_.c_str(), "w");
+        streams_.out = out_;
+        streams_.err = err_;
+        streams_.interrupted = &interrupted_;
+        thread_ = std::thread([this, args = std::move(args)] {
+            status_ = runRenderTool(args, streams_);
+            done_ = true;
+        });
+    }
+    ~ToolRun() {
+        interrupted_ = true;
+        join();
+    }
+
+    int finish() {
+        join();
+        return status_;
+    }
+    void interrupt() { interrupted_ = true; }
+    bool done() const { return done_; }
+    std::string out() const { return readFile(outPath_); }
+    std::string err() const { return readFile(errPath_); }
+
+private:
+    void join() {
+        if (thread_.joinable()) thread_.join();
+        if (out_) std::fclose(std::exchange(out_, nullptr));
+        if (err_) std::fclose(std::exchange(err_, nullptr));
+    }
+
+    std::filesystem::path outPath_, errPath_;
+    std::FILE* out_ = nullptr;
+    std::FILE* err_ = nullptr;
+    ToolStreams streams_;
+    std::atomic<bool> interrupted_{false};
+    std::atomic<bool> done_{false};
+    std::atomic<int> status_{-1};
+    std::thread thread_;
+};
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result run(const TempDir& dir, std::vector<std::string> args) {
+    ToolRun tool(dir, std::move(args));
+    const int status = tool.finish();
+    return {status, tool.out(), tool.err()};
+}
+
+std::vector<uint8_t> renderingOf(const std::string& text, size_t samples) {
+    Sound s = loadText(text);
+    std::vector<uint8_t> pcm(samples);
+    s.render(pcm, 11025);
+    return pcm;
+}
+
+class Authoring : public ::testing::Test {
+protected:
+    void SetUp() override { headless::resetAudio(); }
+    void TearDown() override { headless::resetAudio(); }
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(Authoring, WatchingALoadAndARenderingChangesNoByte) {
+    size_t examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(MARROWTONE_EXAMPLES_DIR)) {
+        ++examples;
+        const std::string path = entry.path().string();
+        Sound plain;
+        plain.load(path);
+        std::vector<uint8_t> expected(661500);
+        plain.render(expected, 11025);
+        Sound watched;
+        std::vector<uint8_t> pcm(661500);
+        const ScoreReport report = examineScore(watched, path, pcm, 11025);
+        EXPECT_TRUE(pcm == expected) << path;
+        EXPECT_EQ(watched.observer, nullptr);
+        EXPECT_EQ(report.channels.size(), static_cast<size_t>(plain.channelCount)) << path;
+    }
+    EXPECT_GE(examples, 3u);
+}
+
+TEST_F(Authoring, CheckTellsEveryKindAtItsLineAndColumn) {
+    const std::string score = "; one kind of warning a line\n"
+                              "A v10 c x d ]\n"
+                              "B t0 l0 c\n"
+                              "C [d]0 e v\n"
+                              "D o9 c\n"
+                              "E q0 c\n"
+                              "F v256 c\n"
+                              "G o8 b\n"
+                              "H t120\n"
+                              "I l4 [c\n"
+                              "J xy$ c ; comments say what they like: x ] [\n";
+    const std::string file = dir.write("kinds.mml", score);
+    const Result r = run(dir, {"--check", file});
+    EXPECT_EQ(r.status, kExitWarnings) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string w = file + ":";
+    EXPECT_EQ(r.out,
+              w + "2:9: warning: 'x' is not a command: skipped\n" + w +
+                  "2:13: warning: ']' without '[' on its line: ignored\n" + w +
+                  "3:3: warning: t0 is ignored: the tempo stays\n" + w +
+                  "3:6: warning: l0 is ignored: the default length stays\n" + w +
+                  "4:5: warning: repeat count 0: the part plays once\n" + w +
+                  "4:10: warning: 'v' without a number: skipped\n" + w +
+                  "5:6: warning: this note is silent: octave 9 is outside 0 to 8, "
+                  "first at 0.000 s\n" +
+                  w + "6:6: warning: this note is silent: the gate is q0, first at 0.000 s\n" + w +
+                  "7:8: warning: this note is silent: volume 256 plays as 0 (volumes "
+                  "count modulo 256), first at 0.000 s\n" +
+                  w +
+                  "8:6: warning: this note is silent: too high for 11025 samples per "
+                  "second, first at 0.000 s\n" +
+                  w + "9:1: warning: channel 'H' holds no note or rest: it plays nothing\n" + w +
+                  "10:6: warning: '[' without ']' on its line: the part plays once\n" + w +
+                  "11:3: warning: 'xy$' is not a command: skipped\n");
+}
+
+TEST_F(Authoring, CheckTellsWhereTheVoicesWrapAndAnEmptyReportForACleanScore) {
+    // K and L start together at 0 with the same period (o3 c: 42 samples at 11025 Hz, high
+    // for 14): 200 + 100 wraps in every high phase until the gate closes at 24000 samples
+    // (6/8 of a whole note of 32000); the last high phase before it ends at 23996, 2.176 s.
+    // The second pass starts at 32000, 0.5 s before the end of the 3 s rendering.
+    const std::string wraps = dir.write("wraps.mml", "; loud\nK v200 c1\nL v100 c1\n");
+    Result r = run(dir, {"--check", "--seconds", "3", wraps});
+    EXPECT_EQ(r.status, kExitWarnings);
+    EXPECT_EQ(r.out, wraps + ":3:8: warning: the voices add up to 300 and wrap past 255 from "
+                             "0.000 s to 2.176 s (K, L), and 1 more time later\n");
+
+    // Every command of the language, each heard as written, and loud chords that stay below
+    // 256: nothing to tell.
+    const std::string clean =
+        dir.write("clean.mml", "; clean\nA t150 o4 v100 q7 l8 (1 c d+ e- [f g]2 > c < r4. )1 a16\n"
+                               "B t150 o2 v100 l2 c g\n\n  ; the end\nC t150 v55 r1 c1\n");
+    r = run(dir, {"--check", clean});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+
+    // Several scores at once: the warnings of each, the status of the worst.
+    r = run(dir, {"--check", "--seconds=3", clean, wraps});
+    EXPECT_EQ(r.status, kExitWarnings);
+    EXPECT_EQ(count(r.out, "warning:"), 1u);
+    // A score that cannot be read is an error, whatever the others say.
+    const std::string broken = dir.write("broken.mml", "A c99999999999\n");
+    r = run(dir, {"--check", clean, broken, wraps});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("Error: File '" + broken + "', line 1: the number", 0), 0u) << r.err;
+    EXPECT_EQ(count(r.out, "warning:"), 1u);
+}
+
+TEST_F(Authoring, InfoGivesHandCountedFigures) {
+    // A: t120 makes a whole note 3500000 / 120 = 29166 samples, a quarter 7291; four steps
+    // make a pass of 29164 samples (2.645 s), begun 23 times in 661500 samples. B: a whole
+    // note of the default 32000 samples (2.902 s), begun 21 times. Both sound at once from
+    // sample 0: 50 + 30.
+    const std::string file = dir.write("info.mml", "A t120 l4 c d r e\nB v30 o2 c1\n");
+    const Result r = run(dir, {"--info", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, file + ": 2 channels, 60.000 s at 11025 samples per second\n"
+                            "  A: 6 commands, 3 notes, 1 rests; one pass 2.645 s, 23 passes; "
+                            "loudest 50 at 0.000 s\n"
+                            "  B: 3 commands, 1 notes, 0 rests; one pass 2.902 s, 21 passes; "
+                            "loudest 30 at 0.000 s\n"
+                            "  peak sum 80 at 0.000 s\n");
+
+    // A pass longer than the rendering, a voice that only rests, one that plays nothing, and
+    // a peak that wraps: C's and D's notes start after a quarter rest of 29166 / 4 = 7291
+    // samples (0.661 s) and join P's, all three on o3 c, whose period of 42 samples is high
+    // again first at 7308 (0.662 s): 50 + 200 + 100.
+    const std::string other =
+        dir.write("other.mml", "P l1 c c c c\nQ r\nR v10\nC t120 v200 r c\nD t120 v100 r c\n");
+    const Result o = run(dir, {"--info", "--seconds", "2", other});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, other + ": 5 channels, 2.000 s at 11025 samples per second\n"
+                             "  P: 5 commands, 4 notes, 0 rests; one pass outlasts the "
+                             "rendering; loudest 50 at 0.000 s\n"
+                             "  Q: 1 commands, 0 notes, 1 rests; one pass 0.725 s, 3 passes; "
+                             "loudest silent\n"
+                             "  R: 1 commands, 0 notes, 0 rests; plays nothing; loudest silent\n"
+                             "  C: 4 commands, 1 notes, 1 rests; one pass 1.322 s, 2 passes; "
+                             "loudest 200 at 0.661 s\n"
+                             "  D: 4 commands, 1 notes, 1 rests; one pass 1.322 s, 2 passes; "
+                             "loudest 100 at 0.661 s\n"
+                             "  peak sum 350 at 0.662 s (past 255: it wraps)\n");
+}
+
+TEST_F(Authoring, PlayPlaysTheRenderingThroughTheWaveOutput) {
+    const std::string song = "A t150 v70 l8 cdefg\nB o2 v30 c2 g2\n";
+    const std::string file = dir.write("song.mml", song);
+    ToolRun tool(dir, {"--play", "--seconds", "2", file});
+    ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+    EXPECT_EQ(headless::lastAudioFormat().nSamplesPerSec, 11025u);
+    EXPECT_EQ(headless::lastAudioFormat().wBitsPerSample, 8);
+    EXPECT_FALSE(tool.done());
+    headless::advanceAudio(2s);
+    EXPECT_EQ(tool.finish(), 0);
+    EXPECT_EQ(headless::capturedAudio(), renderingOf(song, 22050));
+    EXPECT_EQ(headless::openAudioDevices(), 0u);
+    EXPECT_EQ(tool.out(), "");
+    EXPECT_EQ(tool.err(), "Playing " + file + ", 2.000 s.\n");
+}
+
+TEST_F(Authoring, PlayStopsAtOnceWhenInterruptedAndFailsWithoutADevice) {
+    const std::string file = dir.write("song.mml", "A c d e f g\n");
+    {
+        ToolRun tool(dir, {"--play", file});
+        ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+        headless::advanceAudio(100ms);
+        tool.interrupt();
+        EXPECT_EQ(tool.finish(), kExitInterrupted);
+        EXPECT_FALSE(headless::audioPlaying());
+        EXPECT_EQ(headless::openAudioDevices(), 0u);
+        EXPECT_EQ(headless::capturedAudio().size(), 1102u); // 100 ms of 11025 samples
+        EXPECT_EQ(tool.err(), "Playing " + file + ", 60.000 s.\nStopped.\n");
+    }
+    headless::setAudioDeviceAvailable(false);
+    const Result r = run(dir, {"--play", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: cannot play: there is no sound device\n");
+}
+
+TEST_F(Authoring, WatchPlaysEachSaveAnewAndKeepsTheLastGoodSound) {
+    const std::string first = "A v40 l8 c e g\n", second = "A v90 o5 l16 g f e d\n",
+                      third = "A o2 c1\nB o3 g1\n";
+    const std::string file = dir.write("song.mml", first);
+    ToolRun tool(dir, {"--play", "--watch", file});
+    auto started = [&tool](size_t times) {
+        return waitFor([&] { return count(tool.err(), "Playing ") == times; });
+    };
+    ASSERT_TRUE(started(1)) << tool.err();
+    headless::advanceAudio(500ms);
+    EXPECT_EQ(headless::capturedAudio(), renderingOf(first, 5512));
+
+    // Written in place.
+    headless::clearCapturedAudio();
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << second;
+    ASSERT_TRUE(started(2)) << tool.err();
+    headless::advanceAudio(500ms);
+    const auto secondSound = renderingOf(second, 11025);
+    EXPECT_EQ(headless::capturedAudio(),
+              std::vector<uint8_t>(secondSound.begin(), secondSound.begin() + 5512));
+
+    // A save that does not load: the error, and the sound goes on where it was.
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "A c99999999999\n";
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Error: ") == 1; })) << tool.err();
+    EXPECT_EQ(count(tool.err(), "Playing "), 2u);
+    headless::advanceAudio(500ms);
+    EXPECT_EQ(headless::capturedAudio(), secondSound);
+
+    // Written beside it and renamed over it, as many editors save.
+    headless::clearCapturedAudio();
+    const std::string temporary = dir.write(".song.mml.swp", third);
+    std::filesystem::rename(temporary, file);
+    ASSERT_TRUE(started(3)) << tool.err();
+    headless::advanceAudio(500ms);
+    EXPECT_EQ(headless::capturedAudio(), renderingOf(third, 5512));
+
+    // To the end, then waiting for the next save until Ctrl+C.
+    headless::advanceAudio(60s);
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Played to the end") == 1; }));
+    EXPECT_FALSE(tool.done());
+    tool.interrupt();
+    EXPECT_EQ(tool.finish(), kExitInterrupted);
+    EXPECT_EQ(headless::openAudioDevices(), 0u);
+}
+
+TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
+    const std::string file = dir.write("song.mml", "A c99999999999\n");
+    ToolRun tool(dir, {"--play", "--watch", file});
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Error: ") == 1; }));
+    EXPECT_FALSE(headless::audioPlaying());
+    EXPECT_FALSE(tool.done());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "A c x\n";
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 1; })) << tool.err();
+    EXPECT_NE(tool.err().find(file + ":1:5: warning: 'x' is not a command: skipped\n"),
+              std::string::npos)
+        << tool.err();
+    EXPECT_TRUE(headless::audioPlaying());
+    tool.interrupt();
+    EXPECT_EQ(tool.finish(), kExitInterrupted);
+}

@@ -1,0 +1,199 @@
+// marrowtone-render.exe on the real Windows services, with file names that the ANSI code
+// page cannot hold: the tool must open and create them as the player does.
+// windows.h must come first.
+#include <windows.h>
+
+#include "sound/sound.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const wchar_t* const kName = L"\u00f1o\u00f1o-\u97f3\u697d"; // "ñoño-音楽"
+
+fs::path besideThisProgram(const wchar_t* name) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path() / name;
+}
+
+std::string utf8(const std::wstring& wide) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), size, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs the tool with the arguments as a user would type them, each quoted; returns its exit
+// status, or -1 when it did not end.
+DWORD runTool(const std::vector<std::wstring>& args) {
+    const fs::path program = besideThisProgram(L"marrowtone-render.exe");
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    for (const auto& a : args)
+        commandLine += L" \"" + a + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return static_cast<DWORD>(-1);
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info.hProcess, &code);
+    else
+        TerminateProcess(info.hProcess, 99);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+struct Captured {
+    DWORD status = static_cast<DWORD>(-1);
+    std::string out;
+};
+
+// Runs the tool in `folder` and keeps what it writes to standard output.
+Captured runToolIn(const fs::path& folder, const std::vector<std::wstring>& args) {
+    Captured result;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    const fs::path program = besideThisProgram(L"marrowtone-render.exe");
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    for (const auto& a : args)
+        commandLine += L" \"" + a + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, folder.c_str(), &startup, &info);
+    CloseHandle(writeEnd);
+    if (started) {
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            result.out.append(buffer, n);
+        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &result.status);
+        else
+            TerminateProcess(info.hProcess, 99);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(readEnd);
+    return result;
+}
+
+// Standard output is in text mode on Windows: its lines end in CR LF.
+std::string withoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t base[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, base);
+        path_ = fs::path(base) / (L"marrowtone-render-" + std::to_wstring(GetCurrentProcessId()));
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+} // namespace
+
+TEST(RenderProgram, RendersAScoreWhoseNameAndFolderAreNotAscii) {
+    const std::string score = "; two voices\nA t150 v70 l8 cdefg>c<b\nB o2 v40 c2 g2\n";
+    TempFolder temp;
+    const fs::path folder = temp.path() / kName;
+    fs::create_directories(folder);
+    const fs::path input = folder / (std::wstring(kName) + L".mml");
+    const fs::path plain = temp.path() / L"plain.mml";
+    std::ofstream(input, std::ios::binary) << score;
+    std::ofstream(plain, std::ios::binary) << score;
+
+    // The same score under a plain name is the reference the other renderings must match.
+    ASSERT_EQ(runTool({plain.wstring(), (temp.path() / L"plain.wav").wstring()}), 0u);
+    const std::string reference = readFile(temp.path() / L"plain.wav");
+    ASSERT_EQ(reference.size(), 44u + 661500u);
+
+    // The default output lands beside the input, under the same name.
+    ASSERT_EQ(runTool({input.wstring()}), 0u);
+    const fs::path besideInput = folder / (std::wstring(kName) + L".wav");
+    ASSERT_TRUE(fs::exists(besideInput));
+    EXPECT_TRUE(readFile(besideInput) == reference) << "the rendering differs by name";
+
+    // An explicit output name of the same kind.
+    const fs::path named = folder / (std::wstring(L"\u97f3\u697d-out") + L".wav");
+    ASSERT_EQ(runTool({L"--seconds=60", input.wstring(), named.wstring()}), 0u);
+    EXPECT_TRUE(readFile(named) == reference);
+
+    // And the samples are the engine's own, loaded here through the UTF-8 name.
+    Sound sound;
+    sound.load(utf8(input.wstring()));
+    std::vector<uint8_t> pcm(661500);
+    sound.render(pcm, 11025);
+    EXPECT_TRUE(reference.compare(44, std::string::npos, std::string(pcm.begin(), pcm.end())) == 0);
+
+    // Nothing but the score and the two renderings in the folder: no temporary files.
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder))
+        ++files;
+    EXPECT_EQ(files, 3u);
+}
+
+TEST(RenderProgram, AMissingNonAsciiFileIsAnErrorWithStatusOne) {
+    TempFolder temp;
+    const fs::path missing = temp.path() / (std::wstring(kName) + L"-missing.mml");
+    EXPECT_EQ(runTool({missing.wstring()}), 1u);
+    EXPECT_FALSE(fs::exists(temp.path() / (std::wstring(kName) + L"-missing.wav")));
+}
+
+TEST(RenderProgram, CheckAndInfoSayWhatTheySayNatively) {
+    // scripts/windows-tests.sh puts the scores there with what the native tool said of them.
+    const fs::path folder = besideThisProgram(L"check-parity");
+    ASSERT_TRUE(fs::is_directory(folder)) << "no check-parity folder beside the suite";
+    size_t scores = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != L".mml") continue;
+        ++scores;
+        const std::wstring name = entry.path().filename().wstring();
+        const std::string expected = readFile(folder / (name + L".expected"));
+        const DWORD expectedStatus =
+            static_cast<DWORD>(std::stoul(readFile(folder / (name + L".status"))));
+        const Captured c = runToolIn(folder, {L"--check", L"--info", name});
+        EXPECT_EQ(c.status, expectedStatus) << utf8(name);
+        EXPECT_EQ(withoutCarriageReturns(c.out), expected) << utf8(name);
+        EXPECT_NE(expected.find(utf8(name) + ": "), std::string::npos) << utf8(name);
+    }
+    EXPECT_EQ(scores, 4u); // the three of the source tree and one of them under a Unicode name
+}

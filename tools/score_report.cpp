@@ -1,0 +1,417 @@
+#include "tools/score_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace {
+
+std::string shown(std::string_view bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+struct Place {
+    int64_t line = 0;
+    int64_t column = 0;
+};
+
+class Examiner final : public SoundObserver {
+public:
+    Examiner(const Sound& sound, int64_t samples, int32_t rate)
+        : sound_(sound), rate_(rate), sums_(static_cast<size_t>(samples), 0) {}
+
+    // The loader.
+
+    void dropped(Dropped what, int64_t line, int64_t column, std::string_view text) override {
+        if (what == Dropped::Bytes && !warnings_.empty() && lastBytes_ &&
+            warnings_.back().line == line &&
+            warnings_.back().column + static_cast<int64_t>(skipped_.size()) == column) {
+            // One warning for a run of skipped bytes.
+            skipped_ += text;
+            warnings_.back().text = "'" + shown(skipped_) + "' is not a command: skipped";
+            return;
+        }
+        lastBytes_ = what == Dropped::Bytes;
+        std::string message;
+        switch (what) {
+        case Dropped::Bytes:
+            skipped_ = text;
+            message = "'" + shown(text) + "' is not a command: skipped";
+            break;
+        case Dropped::NoNumber:
+            message = "'" + shown(text) + "' without a number: skipped";
+            break;
+        case Dropped::UnopenedClose:
+            message = "']' without '[' on its line: ignored";
+            break;
+        case Dropped::UnclosedOpen:
+            message = "'[' without ']' on its line: the part plays once";
+            break;
+        case Dropped::ZeroRepeat:
+            message = "repeat count 0: the part plays once";
+            break;
+        }
+        warnings_.push_back({line, column, message});
+    }
+
+    void read(int32_t channel, int32_t command, int64_t line, int64_t column) override {
+        lastBytes_ = false;
+        channelData(channel).read.push_back({command, {line, column}});
+    }
+
+    void declared(int32_t channel, int64_t line, int64_t column) override {
+        channelData(channel).declared = {line, column};
+    }
+
+    void repeated(int32_t channel, int32_t from, int32_t to, int64_t count) override {
+        channelData(channel).copies.push_back({to, count, from, to - from});
+    }
+
+    // The renderer.
+
+    void ignored(int32_t channel, int32_t command, Ignored what) override {
+        if (attributing_) return;
+        once(channel, command, what == Ignored::Tempo ? 't' : 'l',
+             what == Ignored::Tempo ? "t0 is ignored: the tempo stays"
+                                    : "l0 is ignored: the default length stays");
+    }
+
+    void silent(int32_t channel, int32_t command, int64_t sample, Silence why,
+                int64_t setting) override {
+        if (attributing_) return;
+        std::string reason;
+        switch (why) {
+        case Silence::Octave:
+            reason = "octave " + std::to_string(setting) + " is outside 0 to 8";
+            break;
+        case Silence::TooHigh:
+            reason = "too high for " + std::to_string(rate_) + " samples per second";
+            break;
+        case Silence::Gate:
+            reason =
+                setting == 0 ? "the gate is q0" : "too short for gate q" + std::to_string(setting);
+            break;
+        case Silence::Volume:
+            reason = "volume " + std::to_string(setting) + " plays as 0 (volumes count modulo 256)";
+            break;
+        }
+        once(channel, command, 's',
+             "this note is silent: " + reason + ", first at " + secondsText(sample, rate_));
+    }
+
+    void sounds(int32_t channel, int32_t command, int64_t from, int64_t to, int64_t period,
+                uint8_t level) override {
+        if (attributing_) {
+            attribute(channel, command, from, to, period);
+            return;
+        }
+        ChannelData& c = channelData(channel);
+        if (level > c.loudest) {
+            c.loudest = level;
+            c.loudestAt = from;
+        }
+        uint16_t* sums = sums_.data();
+        forEachHighRun(from, to, period, [sums, level](int64_t lo, int64_t hi) {
+            for (int64_t i = lo; i < hi; ++i)
+                sums[i] = static_cast<uint16_t>(std::min<int>(sums[i] + level, 65535));
+        });
+    }
+
+    void rewound(int32_t channel, int64_t sample) override {
+        if (attributing_) return;
+        ChannelData& c = channelData(channel);
+        if (c.rewinds++ == 0) c.firstRewind = sample;
+    }
+
+    void stopped(int32_t channel, int64_t) override {
+        if (attributing_) return;
+        ChannelData& c = channelData(channel);
+        if (c.stops) return;
+        c.stops = true;
+        warnings_.push_back(
+            {c.declared.line, c.declared.column,
+             "channel '" + shown(nameOf(channel)) + "' holds no note or rest: it plays nothing"});
+    }
+
+    // Between the two renderings: the moments where the voices add past 255. Runs of
+    // wrapped samples closer than 50 ms are one moment: a chord wraps in every period.
+    bool findWraps() {
+        const int64_t gap = std::max<int64_t>(rate_ / 20, 1);
+        const int64_t n = static_cast<int64_t>(sums_.size());
+        for (int64_t i = 0; i < n; ++i) {
+            if (sums_[i] <= 255) continue;
+            if (!wraps_.empty() && i - wraps_.back().end < gap) {
+                wraps_.back().end = i + 1;
+            } else {
+                Wrap w;
+                w.begin = i;
+                w.end = i + 1;
+                wraps_.push_back(std::move(w));
+            }
+            wraps_.back().peak = std::max<int64_t>(wraps_.back().peak, sums_[i]);
+        }
+        attributing_ = !wraps_.empty();
+        return attributing_;
+    }
+
+    void finish(ScoreReport& report) {
+        reportWraps();
+        report.warnings = std::move(warnings_);
+        std::stable_sort(report.warnings.begin(), report.warnings.end(),
+                         [](const ScoreWarning& a, const ScoreWarning& b) {
+                             return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+                         });
+        for (int32_t ch = 0; ch < sound_.channelCount; ++ch) {
+            const ChannelData& c = channelData(ch);
+            ChannelFigures f;
+            f.name = nameOf(ch);
+            const CommandList& list = sound_.channels[static_cast<size_t>(ch)];
+            f.commands = static_cast<int64_t>(list.size());
+            for (size_t i = 0; i < list.size(); ++i) {
+                const std::string_view text = list.text(i);
+                if (text == "R")
+                    ++f.rests;
+                else if (!text.empty() && text[0] >= 'A' && text[0] <= 'G')
+                    ++f.notes;
+            }
+            f.passes = c.stops ? 0 : c.rewinds + 1;
+            f.passSamples = c.stops ? 0 : c.rewinds > 0 ? c.firstRewind : -1;
+            f.loudest = c.loudest;
+            f.loudestAt = c.loudestAt;
+            report.channels.push_back(f);
+        }
+        for (size_t i = 0; i < sums_.size(); ++i) {
+            if (sums_[i] > report.peak) {
+                report.peak = sums_[i];
+                report.peakAt = static_cast<int64_t>(i);
+            }
+        }
+    }
+
+private:
+    struct Copy {
+        int64_t at;     // the first copied command
+        int64_t count;  // commands copied
+        int64_t from;   // the part copied ...
+        int64_t period; // ... and its length
+    };
+    struct Read {
+        int64_t command;
+        Place place;
+    };
+    struct ChannelData {
+        Place declared;
+        std::vector<Read> read;   // in order of command
+        std::vector<Copy> copies; // in order of `at`, never overlapping
+        int loudest = 0;
+        int64_t loudestAt = 0;
+        int64_t rewinds = 0;
+        int64_t firstRewind = 0;
+        bool stops = false;
+    };
+    struct Wrap {
+        int64_t begin = 0, end = 0;
+        int64_t peak = 0;
+        std::vector<bool> channels;
+        int64_t byStart = -1; // the note the wrap is told at, and where it starts
+        int32_t byChannel = -1;
+        int32_t byCommand = -1;
+    };
+
+    ChannelData& channelData(int32_t channel) {
+        if (static_cast<size_t>(channel) >= channels_.size())
+            channels_.resize(static_cast<size_t>(channel) + 1);
+        return channels_[static_cast<size_t>(channel)];
+    }
+    const ChannelData& channelData(int32_t channel) const {
+        static const ChannelData none;
+        return static_cast<size_t>(channel) < channels_.size()
+                   ? channels_[static_cast<size_t>(channel)]
+                   : none;
+    }
+
+    // Names by index, gathered once: a score may declare a million channels.
+    const std::string& nameOf(int32_t channel) {
+        if (names_.size() != sound_.channelIndex.size()) {
+            names_.assign(sound_.channelIndex.size(), nullptr);
+            for (const auto& [name, index] : sound_.channelIndex)
+                if (index >= 0 && static_cast<size_t>(index) < names_.size()) names_[index] = &name;
+        }
+        static const std::string none;
+        const auto i = static_cast<size_t>(channel);
+        return i < names_.size() && names_[i] ? *names_[i] : none;
+    }
+
+    // Where a command was written: a copy made by a repeat leads back to its original.
+    Place placeOf(int32_t channel, int64_t command) const {
+        const ChannelData& c = channelData(channel);
+        for (;;) {
+            auto copy = std::upper_bound(c.copies.begin(), c.copies.end(), command,
+                                         [](int64_t k, const Copy& x) { return k < x.at; });
+            if (copy == c.copies.begin()) break;
+            --copy;
+            if (command >= copy->at + copy->count) break;
+            command = copy->from + (command - copy->at) % copy->period;
+        }
+        auto r = std::lower_bound(c.read.begin(), c.read.end(), command,
+                                  [](const Read& x, int64_t k) { return x.command < k; });
+        if (r == c.read.end() || r->command != command) return c.declared;
+        return r->place;
+    }
+
+    // One warning per place and kind: a looping channel meets the same note again and again.
+    void once(int32_t channel, int32_t command, char kind, std::string text) {
+        const Place p = placeOf(channel, command);
+        if (!seen_.emplace(std::make_tuple(p.line, p.column, kind)).second) return;
+        warnings_.push_back({p.line, p.column, std::move(text)});
+    }
+
+    void attribute(int32_t channel, int32_t command, int64_t from, int64_t to, int64_t period) {
+        forEachHighRun(from, to, period, [&](int64_t lo, int64_t hi) {
+            auto w = std::upper_bound(wraps_.begin(), wraps_.end(), lo,
+                                      [](int64_t k, const Wrap& x) { return k < x.end; });
+            for (; w != wraps_.end() && w->begin < hi; ++w) {
+                const int64_t a = std::max(lo, w->begin), b = std::min(hi, w->end);
+                bool wrapped = false;
+                for (int64_t i = a; i < b && !wrapped; ++i)
+                    wrapped = sums_[static_cast<size_t>(i)] > 255;
+                if (!wrapped) continue;
+                if (w->channels.size() <= static_cast<size_t>(channel))
+                    w->channels.resize(static_cast<size_t>(channel) + 1);
+                w->channels[static_cast<size_t>(channel)] = true;
+                // Told at the note that came in last among those sounding when the wrap
+                // begins (the last declared of notes that start together): the one an
+                // author would look at.
+                if (a == w->begin && std::tie(from, channel) > std::tie(w->byStart, w->byChannel)) {
+                    w->byStart = from;
+                    w->byChannel = channel;
+                    w->byCommand = command;
+                }
+            }
+        });
+    }
+
+    // A wrap is told once per note, with how often it recurs.
+    void reportWraps() {
+        std::map<std::tuple<int64_t, int64_t>, size_t> byPlace;
+        std::vector<size_t> more;
+        for (const Wrap& w : wraps_) {
+            if (w.byChannel < 0) continue;
+            const Place p = placeOf(w.byChannel, w.byCommand);
+            auto [it, first] = byPlace.emplace(std::make_tuple(p.line, p.column), warnings_.size());
+            if (!first) {
+                ++more[it->second];
+                continue;
+            }
+            std::string names;
+            for (size_t ch = 0; ch < w.channels.size(); ++ch)
+                if (w.channels[ch])
+                    names += (names.empty() ? "" : ", ") + shown(nameOf(static_cast<int32_t>(ch)));
+            warnings_.push_back({p.line, p.column,
+                                 "the voices add up to " + std::to_string(w.peak) +
+                                     " and wrap past 255 from " + secondsText(w.begin, rate_) +
+                                     " to " + secondsText(w.end, rate_) + " (" + names + ")"});
+            more.resize(warnings_.size(), 0);
+        }
+        for (size_t i = 0; i < more.size(); ++i)
+            if (more[i] > 0)
+                warnings_[i].text += ", and " + std::to_string(more[i]) + " more time" +
+                                     (more[i] == 1 ? "" : "s") + " later";
+    }
+
+    const Sound& sound_;
+    int32_t rate_;
+    std::vector<uint16_t> sums_; // every voice's level added up, held at 65535
+    std::vector<ChannelData> channels_;
+    std::vector<const std::string*> names_;
+    std::vector<ScoreWarning> warnings_;
+    std::set<std::tuple<int64_t, int64_t, char>> seen_;
+    std::vector<Wrap> wraps_;
+    std::string skipped_;
+    bool lastBytes_ = false;
+    bool attributing_ = false;
+};
+
+} // namespace
+
+std::string secondsText(int64_t sample, int32_t rate) {
+    const int64_t ms = rate > 0 ? sample * 1000 / rate : 0;
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%03lld s", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint8_t>& pcm,
+                         int32_t rate) {
+    Examiner examiner(sound, static_cast<int64_t>(pcm.size()), rate);
+    struct Watching {
+        Sound& sound;
+        ~Watching() { sound.observer = nullptr; }
+    } watching{sound};
+    sound.observer = &examiner;
+    sound.load(file);
+    sound.render(pcm, rate);
+    if (examiner.findWraps()) {
+        // Again, to learn which voices meet in each wrap.
+        // A rendering leaves each channel's read position where it stopped, and the
+        // next would go on from there: start both from the same place. The bytes come
+        // out the same, so they may go into the same buffer.
+        sound.resetPositions();
+        sound.render(pcm, rate);
+    }
+    ScoreReport report;
+    report.samples = static_cast<int64_t>(pcm.size());
+    report.rate = rate;
+    examiner.finish(report);
+    return report;
+}
+
+std::string warningLines(const std::string& file, const ScoreReport& report) {
+    std::string out;
+    for (const ScoreWarning& w : report.warnings)
+        out += file + ":" + std::to_string(w.line) + ":" + std::to_string(w.column) +
+               ": warning: " + w.text + "\n";
+    return out;
+}
+
+std::string infoText(const std::string& file, const ScoreReport& report) {
+    std::string out = file + ": " + std::to_string(report.channels.size()) + " channel" +
+                      (report.channels.size() == 1 ? "" : "s") + ", " +
+                      secondsText(report.samples, report.rate) + " at " +
+                      std::to_string(report.rate) + " samples per second\n";
+    for (const ChannelFigures& c : report.channels) {
+        out += "  " + shown(c.name) + ": " + std::to_string(c.commands) + " commands, " +
+               std::to_string(c.notes) + " notes, " + std::to_string(c.rests) + " rests; ";
+        if (c.passes == 0)
+            out += "plays nothing";
+        else if (c.passSamples < 0)
+            out += "one pass outlasts the rendering";
+        else
+            out += "one pass " + secondsText(c.passSamples, report.rate) + ", " +
+                   std::to_string(c.passes) + " passes";
+        out += "; loudest ";
+        out += c.loudest == 0
+                   ? std::string("silent")
+                   : std::to_string(c.loudest) + " at " + secondsText(c.loudestAt, report.rate);
+        out += "\n";
+    }
+    out += "  peak sum " + std::to_string(report.peak);
+    if (report.peak > 0) out += " at " + secondsText(report.peakAt, report.rate);
+    if (report.peak > 255) out += " (past 255: it wraps)";
+    out += "\n";
+    return out;
+}

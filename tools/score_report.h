@@ -1,0 +1,52 @@
+// What an author needs to know about a score: where the text says something other
+// than what will be heard, and how long and how loud each voice runs. Everything
+// comes from the loader and the renderer themselves, told through an observer, so
+// the report cannot drift from what the player does.
+#pragma once
+
+#include "sound/sound.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScoreWarning {
+    int64_t line = 0;
+    int64_t column = 0;
+    std::string text;
+};
+
+struct ChannelFigures {
+    std::string name;
+    int64_t commands = 0;
+    int64_t notes = 0;
+    int64_t rests = 0;
+    int64_t passSamples = -1; // one pass; -1 when the first pass outlasts the rendering
+    int64_t passes = 0;       // passes begun within the rendering; 0 for a channel that stops
+    int loudest = 0;          // the highest level a note of it adds; 0 for none
+    int64_t loudestAt = 0;    // the sample where that level first sounds
+};
+
+struct ScoreReport {
+    std::vector<ScoreWarning> warnings;   // in order of line and column
+    std::vector<ChannelFigures> channels; // in the order the score declares them
+    int64_t peak = 0;                     // the highest sum of all voices at one sample
+    int64_t peakAt = 0;
+    int64_t samples = 0;
+    int32_t rate = 0;
+};
+
+// Loads `file` into `sound` and renders it into `pcm` (whose size gives the length)
+// at `rate`, exactly as the player would, watching both. Load errors propagate as
+// SoundError. `pcm` then holds the rendering itself.
+ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint8_t>& pcm,
+                         int32_t rate);
+
+// "12.345 s": a sample's time at `rate`, to the millisecond below.
+std::string secondsText(int64_t sample, int32_t rate);
+
+// The warnings as editors read them, "FILE:LINE:COLUMN: warning: TEXT", a line each.
+std::string warningLines(const std::string& file, const ScoreReport& report);
+
+// The figures of --info.
+std::string infoText(const std::string& file, const ScoreReport& report);
