@@ -5,17 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 WORK=$(mktemp -d /tmp/marrowtone-package.XXXXXX)
-XVFB_PID=
+. scripts/wine-session.sh
 cleanup() {
     local status=$?
-    if [[ -d $WORK/wine ]]; then
-        WINEPREFIX=$WORK/wine timeout 30 wineserver -k >/dev/null 2>&1 || true
-        WINEPREFIX=$WORK/wine timeout 30 wineserver -w >/dev/null 2>&1 || true
-    fi
-    if [[ -n $XVFB_PID ]]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    stop_wine_and_display "$WORK/wine"
     rm -rf "$WORK"
     exit "$status"
 }
@@ -131,11 +124,7 @@ if [[ $WINE != wine ]]; then
     exit 0
 fi
 # The installed player shows its window on a display of our own.
-mkfifo "$WORK/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 </dev/null &
-XVFB_PID=$!
-read -r -t 30 number <"$WORK/display" || fail "Xvfb did not start"
-export DISPLAY=":$number"
+start_private_display "$WORK" || fail "Xvfb did not start"
 # The Wine session above started without a display: begin a new one that has it.
 timeout 30 wineserver -k >/dev/null 2>&1 || true
 timeout 30 wineserver -w >/dev/null 2>&1 || true

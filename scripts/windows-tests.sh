@@ -89,7 +89,7 @@ cp "$PARITY/warnings.mml" "$PARITY/$(printf '\303\261o\303\261o-\351\237\263\346
 )
 
 WORK=$(mktemp -d /tmp/marrowtone-wine.XXXXXX)
-XVFB_PID=
+. scripts/wine-session.sh
 RECORDER_PID=
 PULSE_STARTED=0
 cleanup() {
@@ -98,38 +98,19 @@ cleanup() {
         kill "$RECORDER_PID" 2>/dev/null || true
         wait "$RECORDER_PID" 2>/dev/null || true
     fi
-    if [[ -n ${WINEPREFIX:-} ]]; then
-        WINEPREFIX=$WINEPREFIX timeout 30 wineserver -k >/dev/null 2>&1 || true
-        WINEPREFIX=$WINEPREFIX timeout 30 wineserver -w >/dev/null 2>&1 || true
-    fi
     if ((PULSE_STARTED)); then
         local pid
         pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null || true)
         timeout 10 pactl exit >/dev/null 2>&1 || true
         [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
     fi
-    if [[ -n $XVFB_PID ]]; then
-        kill "$XVFB_PID" 2>/dev/null || true
-        wait "$XVFB_PID" 2>/dev/null || true
-    fi
+    stop_wine_and_display "${WINEPREFIX:-}"
     rm -rf "$WORK"
     exit "$status"
 }
 trap cleanup EXIT INT TERM
 
-# A display of our own: Xvfb picks a free number and writes it into the pipe.
-mkfifo "$WORK/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" \
-    >"$WORK/xvfb.log" 2>&1 </dev/null &
-XVFB_PID=$!
-DISPLAY_NUMBER=
-read -r -t 30 DISPLAY_NUMBER <"$WORK/display" || true
-if [[ -z $DISPLAY_NUMBER ]]; then
-    cat "$WORK/xvfb.log" >&2
-    log "Xvfb did not start"
-    exit 1
-fi
-export DISPLAY=":$DISPLAY_NUMBER"
+start_private_display "$WORK" || { log "Xvfb did not start"; exit 1; }
 
 # An audio server of our own whose default sink plays at the player's own format, 8-bit
 # unsigned mono at 11025 Hz, so that what it records is the player's bytes unchanged (and

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -196,10 +197,8 @@ TEST_F(FrameTest, AResizeRedrawsTheWholeStatusBar) {
     RECT dirty{};
     ASSERT_TRUE(GetUpdateRect(bar.getHandle(), &dirty, FALSE));
     const RECT whole = clientRect(bar.getHandle());
-    EXPECT_EQ(dirty.left, whole.left);
-    EXPECT_EQ(dirty.top, whole.top);
-    EXPECT_EQ(dirty.right, whole.right);
-    EXPECT_EQ(dirty.bottom, whole.bottom);
+    EXPECT_EQ(std::tie(dirty.left, dirty.top, dirty.right, dirty.bottom),
+              std::tie(whole.left, whole.top, whole.right, whole.bottom));
 }
 
 TEST_F(FrameTest, AttachStatusBarWithoutBarOrWindowRecordsNothing) {

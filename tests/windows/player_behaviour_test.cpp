@@ -156,6 +156,16 @@ protected:
         return rec;
     }
 
+    // Opens `first`, lets `atLeast` bytes of it be heard, opens `then`, and expects the
+    // first cut there and the second heard from its start.
+    void opensOneThenTheOther(const std::wstring& first, const std::wstring& then, size_t atLeast) {
+        const auto renderedFirst = renderedByTool(first), renderedThen = renderedByTool(then);
+        open(first);
+        hear(atLeast);
+        open(then);
+        hearCutThen(renderedFirst, renderedThen, atLeast, 2 * second);
+    }
+
     // Waits for `bytes` of sound and returns the recording so far.
     std::vector<uint8_t> hear(size_t bytes) {
         EXPECT_TRUE(recording.waitForSound(bytes, 60000))
@@ -188,22 +198,14 @@ TEST_F(WindowsPlayer, PlaysTheChosenScoreExactlyAsTheToolRendersIt) {
 TEST_F(WindowsPlayer, ASecondScoreCutsTheFirstAndPlaysFromItsStart) {
     const std::wstring a = scores.write(L"a.mml", songA);
     const std::wstring b = scores.write(L"b.mml", songB);
-    const auto renderedA = renderedByTool(a), renderedB = renderedByTool(b);
-    open(a);
-    hear(second / 2);
-    open(b);
-    hearCutThen(renderedA, renderedB, second / 2, 2 * second);
+    opensOneThenTheOther(a, b, second / 2);
     player.clickCloseBox();
     endsCleanly();
 }
 
 TEST_F(WindowsPlayer, TheSameScoreTwiceStartsAgain) {
     const std::wstring a = scores.write(L"a.mml", songA);
-    const auto rendered = renderedByTool(a);
-    open(a);
-    hear(second);
-    open(a);
-    hearCutThen(rendered, rendered, second, 2 * second);
+    opensOneThenTheOther(a, a, second);
     player.chooseExit();
     endsCleanly();
 }

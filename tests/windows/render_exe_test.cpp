@@ -40,13 +40,19 @@ std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The program and the arguments as a user would type them, each quoted.
+std::wstring commandLineFor(const fs::path& program, const std::vector<std::wstring>& args) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    for (const auto& a : args)
+        commandLine += L" \"" + a + L"\"";
+    return commandLine;
+}
+
 // Runs the tool with the arguments as a user would type them, each quoted; returns its exit
 // status, or -1 when it did not end.
 DWORD runTool(const std::vector<std::wstring>& args) {
     const fs::path program = besideThisProgram(L"marrowtone-render.exe");
-    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
-    for (const auto& a : args)
-        commandLine += L" \"" + a + L"\"";
+    std::wstring commandLine = commandLineFor(program, args);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -76,9 +82,7 @@ Captured runToolIn(const fs::path& folder, const std::vector<std::wstring>& args
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     const fs::path program = besideThisProgram(L"marrowtone-render.exe");
-    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
-    for (const auto& a : args)
-        commandLine += L" \"" + a + L"\"";
+    std::wstring commandLine = commandLineFor(program, args);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
