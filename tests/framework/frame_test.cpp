@@ -187,6 +187,8 @@ TEST_F(FrameTest, AResizeRedrawsTheWholeStatusBar) {
     ASSERT_EQ(openMain(w), 0);
     WindowGuard guard{w.getHandle()};
     ASSERT_NE(bar.getHandle(), nullptr);
+    // A hidden window collects no update region.
+    ShowWindow(w.getHandle(), SW_SHOWNOACTIVATE);
     UpdateWindow(w.getHandle());
     ValidateRect(bar.getHandle(), nullptr);
     ASSERT_FALSE(GetUpdateRect(bar.getHandle(), nullptr, FALSE));
