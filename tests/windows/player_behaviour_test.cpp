@@ -29,9 +29,9 @@ size_t bytesHeard(const std::vector<uint8_t>& rec, size_t from, size_t end) {
                                              [](uint8_t b) { return b != filler; }));
 }
 
-// After the server ran dry, where in `sound` the bytes heard from rec[i] go on: the place
-// near `k` (the stream's bytes may have been dropped, or held back) that carries the
-// longest stretch of them.
+// Where in `sound` the bytes heard from rec[i] go on when they are not its byte `k`: the
+// place near `k` (bytes of the stream may have been lost, or held back) that carries the
+// longest stretch of them, up to the next filler.
 size_t resync(const std::vector<uint8_t>& rec, size_t i, const std::vector<uint8_t>& sound,
               size_t k) {
     size_t run = 0;
@@ -55,19 +55,19 @@ size_t resync(const std::vector<uint8_t>& rec, size_t i, const std::vector<uint8
 }
 
 // Follows `sound`, from its first byte, through rec[from, end): every byte heard is the
-// sound's next byte. Only where the server ran dry (its filler) may bytes of the stream
-// be missing or come later, as a loaded machine makes them. Returns where the recording
-// stops carrying the sound (`end` if it never does); `heard` counts the bytes that did.
+// sound's byte, in the sound's order. On a loaded machine Wine's wave output and the server
+// lose or hold back some of the stream (mostly where the server ran dry and played its
+// filler, but not only there), so after a byte that is not the next one, the bytes heard
+// must carry on from a nearby place of the sound. Returns where the recording stops
+// carrying the sound (`end` if it never does); `heard` counts the bytes that did.
 size_t follow(const std::vector<uint8_t>& rec, size_t from, size_t end,
               const std::vector<uint8_t>& sound, size_t& heard) {
     size_t i = from, k = 0;
     heard = 0;
-    bool afterFiller = false;
     while (i < end && rec[i] == filler)
         ++i;
     while (i < end) {
         if (rec[i] == filler) {
-            afterFiller = true;
             ++i;
             continue;
         }
@@ -75,14 +75,11 @@ size_t follow(const std::vector<uint8_t>& rec, size_t from, size_t end,
             ++i;
             ++k;
             ++heard;
-            afterFiller = false;
             continue;
         }
-        if (!afterFiller) return i;
         const size_t p = resync(rec, i, sound, k);
         if (p == std::string::npos) return i;
         k = p;
-        afterFiller = false;
     }
     return end;
 }

@@ -89,6 +89,9 @@ std::vector<uint32_t> settledPixels(HWND window, HWND bar) {
             return !GetUpdateRect(window, nullptr, FALSE) && !GetUpdateRect(bar, nullptr, FALSE);
         },
         10000);
+    // The update region empties when painting begins; a sent message is answered only once
+    // the painting thread is back in its loop, with the painting done.
+    SendMessageTimeoutW(bar, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored);
     RECT r{};
     GetWindowRect(bar, &r);
     std::vector<uint32_t> last = screenPixels(r), now;
