@@ -39,7 +39,7 @@ size_t resync(const std::vector<uint8_t>& rec, size_t i, const std::vector<uint8
         ++run;
     size_t best = std::string::npos, bestLength = 0;
     const size_t low = k > second / 2 ? k - second / 2 : 0;
-    const size_t high = std::min(sound.size(), k + 2 * second);
+    const size_t high = std::min(sound.size(), k + 10 * second);
     for (size_t p = low; p < high; ++p) {
         size_t n = 0;
         while (n < run && p + n < sound.size() && sound[p + n] == rec[i + n])
