@@ -159,6 +159,8 @@ public:
         data_ = data;
         size_ = size;
         position_ = 0;
+        const pa_sample_spec* spec = pa_stream_get_sample_spec(stream_);
+        playedBy_ = pa_rtclock_now() + pa_bytes_to_usec(size, spec);
         feed();
     }
 
@@ -169,6 +171,7 @@ public:
 
     // With the lock held: silence at once, and forget the block.
     void halt() {
+        cancelTimer();
         if (drain_) {
             pa_operation_cancel(drain_);
             pa_operation_unref(drain_);
@@ -187,7 +190,7 @@ private:
     // On the loop's thread, or with its lock: gives the server what it has room for, and
     // once it has the whole block, waits for it to have played it.
     void feed() {
-        if (!data_ || drain_) return;
+        if (!data_ || drain_ || timer_) return;
         size_t room = pa_stream_writable_size(stream_);
         if (room == static_cast<size_t>(-1)) return; // the stream is going; onState ends it
         while (room > 0 && position_ < size_) {
@@ -202,7 +205,15 @@ private:
         drain_ = pa_stream_drain(stream_, onDrained, this);
     }
 
+    void cancelTimer() {
+        if (!timer_) return;
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(pulse().loop);
+        api->time_free(timer_);
+        timer_ = nullptr;
+    }
+
     void complete() {
+        cancelTimer();
         if (drain_) {
             pa_operation_unref(drain_);
             drain_ = nullptr;
@@ -219,9 +230,28 @@ private:
     }
 
     // The server has played everything written, or the stream went away meanwhile: either
-    // way the block is over. A drain cancelled by a stop or a new block never gets here.
-    static void onDrained(pa_stream*, int, void* self) {
-        static_cast<PulseAudioDevice*>(self)->complete();
+    // way the block is over. A drain cancelled by a stop or a new block never gets here. The
+    // server's reading runs a little ahead of its playing, and a block cannot have been
+    // played in less than its own duration, so an early report waits for that.
+    static void onDrained(pa_stream* stream, int, void* self) {
+        auto* device = static_cast<PulseAudioDevice*>(self);
+        const pa_usec_t now = pa_rtclock_now();
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) || now >= device->playedBy_) {
+            device->complete();
+            return;
+        }
+        pa_operation_unref(device->drain_);
+        device->drain_ = nullptr;
+        device->timer_ = pa_context_rttime_new(
+            pa_stream_get_context(stream), device->playedBy_,
+            [](pa_mainloop_api* api, pa_time_event* e, const struct timeval*, void* self) {
+                auto* device = static_cast<PulseAudioDevice*>(self);
+                api->time_free(e);
+                device->timer_ = nullptr;
+                device->complete();
+            },
+            device);
+        if (!device->timer_) device->complete();
     }
 
     // A stream lost while playing (the server ended, or dropped us) will play no more: its
@@ -240,6 +270,8 @@ private:
     size_t size_ = 0;
     size_t position_ = 0;
     pa_operation* drain_ = nullptr;
+    pa_time_event* timer_ = nullptr; // an early drain waiting for the block's duration
+    pa_usec_t playedBy_ = 0;         // when the block can have been played at the earliest
     std::function<void()> finished_;
 };
 
