@@ -17,7 +17,7 @@ start_player "$player"
 pactl info >/dev/null 2>&1 && fail "an audio server answers before the test started one"
 open_dialog >/dev/null
 enter_path "$score"
-wait_for_dialog_to_close "the dialog did not accept $score without a server"
+wait_for_choice "the dialog did not accept $score without a server"
 kill -0 $APP 2>/dev/null || fail "the program ended without a server: $(cat "$WORK/player.err")"
 
 start_pulse

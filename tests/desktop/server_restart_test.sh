@@ -21,7 +21,7 @@ stop_pulse
 stopped=$(date +%s)
 open_dialog >/dev/null
 enter_path "$score"
-wait_for_dialog_to_close "the dialog did not accept $score without a server"
+wait_for_choice "the dialog did not accept $score without a server"
 kill -0 $APP 2>/dev/null || fail "the program ended without a server: $(cat "$WORK/player.err")"
 # The outage itself lasts 10 s (what is tested, not a wait for something to happen).
 while [ $(($(date +%s) - stopped)) -lt 10 ]; do sleep 0.5; done
