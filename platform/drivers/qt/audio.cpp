@@ -350,6 +350,8 @@ public:
 } // namespace
 
 AudioDriver* createAudioDriver() {
+    // Stateless: everything it opens lives in pulse().
+    static PulseAudioDriver driver;
     Pulse& p = pulse();
     if (!p.loop) {
         p.loop = pa_threaded_mainloop_new();
@@ -358,12 +360,12 @@ AudioDriver* createAudioDriver() {
     }
     {
         Lock lock;
-        if (p.running) return new PulseAudioDriver();
+        if (p.running) return &driver;
     }
     if (pa_threaded_mainloop_start(p.loop) < 0) return nullptr;
     Lock lock;
     p.running = true;
-    return new PulseAudioDriver();
+    return &driver;
 }
 
 void shutDownAudio() {
