@@ -1,5 +1,5 @@
 // The desktop drivers: the player's windows, menus and open dialog on Qt Widgets, and its
-// sound through the desktop's audio server on Qt Multimedia.
+// sound through the desktop's audio server on PulseAudio's client library.
 #pragma once
 
 namespace platform::qt {

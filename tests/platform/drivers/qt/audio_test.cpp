@@ -1,12 +1,20 @@
-// The Qt audio driver against a real audio server: a block plays once and is reported when
-// it has been heard, and a stop silences at once and reports nothing.
+// The desktop's audio driver against a real audio server: a block plays once and is reported
+// when it has been heard, a stop silences at once and reports nothing, and a server that goes
+// away mid-play ends the block rather than leaving it playing for ever.
+#include <pulse/simple.h>
+
 #include "platform/drivers/registry.h"
+#include "platform/win32.h"
 #include "tests/support/player_format.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -58,6 +66,108 @@ TEST(QtAudioDevice, StopSilencesAtOnceAndReportsNothing) {
     const std::vector<uint8_t> shorter(11025 / 10, 60);
     device->play(shorter.data(), shorter.size(), [&] { done = true; });
     EXPECT_TRUE(waitFor(done, 3s));
+}
+
+// Listens to what the server's default output plays until a byte other than its silence
+// (128) comes, or `limit` of sound has gone by.
+bool heardSound(milliseconds limit) {
+    const pa_sample_spec spec{PA_SAMPLE_U8, 11025, 1};
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.fragsize = 256;
+    int error = 0;
+    pa_simple* monitor = pa_simple_new(nullptr, "audio test", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
+                                       "monitor", &spec, nullptr, &attr, &error);
+    if (!monitor) return false;
+    bool heard = false;
+    uint8_t chunk[256];
+    for (long long bytes = 0; !heard && bytes < limit.count() * 11025 / 1000;
+         bytes += sizeof chunk) {
+        if (pa_simple_read(monitor, chunk, sizeof chunk, &error) < 0) break;
+        for (uint8_t b : chunk)
+            heard = heard || b != 128;
+    }
+    pa_simple_free(monitor);
+    return heard;
+}
+
+std::vector<MSG>& notices() {
+    static std::vector<MSG> n;
+    return n;
+}
+
+LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == MM_WOM_OPEN || message == MM_WOM_DONE || message == MM_WOM_CLOSE)
+        notices().push_back(MSG{hwnd, message, wParam, lParam, 0, {}});
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Runs our message loop until a notice of this kind has come or the time is up.
+const MSG* pumpUntilNotice(UINT message, milliseconds limit) {
+    const auto end = steady_clock::now() + limit;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        for (const MSG& n : notices())
+            if (n.message == message) return &n;
+        if (steady_clock::now() > end) return nullptr;
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+// Last in this file: it ends the test's audio server.
+TEST(ServerLost, AHeaderPlayingWhenTheServerDiesIsDone) {
+    const char* runtime = std::getenv("PULSE_RUNTIME_PATH");
+    ASSERT_NE(runtime, nullptr) << "run with a private audio server (with_audio_server.sh)";
+    pid_t server = 0;
+    std::ifstream(std::string(runtime) + "/pid") >> server;
+    ASSERT_GT(server, 0);
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = recordingProc;
+    wc.lpszClassName = u"AudioProbe";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    HWND window = CreateWindowExW(0, u"AudioProbe", u"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+
+    EXPECT_EQ(waveOutGetNumDevs(), 1u);
+    const WAVEFORMATEX format = playerFormat();
+    HWAVEOUT waveOut = nullptr;
+    ASSERT_EQ(waveOutOpen(&waveOut, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(window), 0,
+                          CALLBACK_WINDOW),
+              static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    std::vector<uint8_t> bytes(11025 * 20, 60); // twenty seconds
+    WAVEHDR header{};
+    header.lpData = reinterpret_cast<LPSTR>(bytes.data());
+    header.dwBufferLength = static_cast<DWORD>(bytes.size());
+    ASSERT_EQ(waveOutPrepareHeader(waveOut, &header, sizeof header),
+              static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    ASSERT_EQ(waveOutWrite(waveOut, &header, sizeof header),
+              static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    ASSERT_TRUE(heardSound(5s)) << "the header was not heard";
+    ASSERT_EQ(pumpUntilNotice(MM_WOM_DONE, 0ms), nullptr) << "done before the server went";
+
+    ASSERT_EQ(kill(server, SIGKILL), 0);
+    const MSG* done = pumpUntilNotice(MM_WOM_DONE, 5s);
+    ASSERT_NE(done, nullptr) << "the header hangs after its stream was lost";
+    EXPECT_EQ(done->lParam, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(done->wParam, reinterpret_cast<WPARAM>(waveOut));
+    EXPECT_TRUE(header.dwFlags & WHDR_DONE);
+    EXPECT_FALSE(header.dwFlags & WHDR_INQUEUE);
+    EXPECT_EQ(waveOutUnprepareHeader(waveOut, &header, sizeof header),
+              static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(waveOutClose(waveOut), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+
+    // With the server gone there is no device, as on a machine without one.
+    EXPECT_EQ(waveOutGetNumDevs(), 0u);
+    HWAVEOUT none = nullptr;
+    EXPECT_NE(waveOutOpen(&none, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(window), 0,
+                          CALLBACK_WINDOW),
+              static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(none, nullptr);
+    DestroyWindow(window);
 }
 
 } // namespace

@@ -1,0 +1,32 @@
+#!/bin/sh
+# Sound that follows the server: the player's audio server stops for 10 s while the player
+# runs (a score chosen meanwhile plays silently), then starts again, and the next score
+# chosen is heard byte for byte.
+#   server_restart_test.sh PLAYER RENDERER CHECKER SCORE ARTEFACT_DIR
+player=$1
+renderer=$2
+checker=$3
+score=$(cd "$(dirname "$4")" && pwd)/$(basename "$4")
+artefacts=$5
+. "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/audio_lib.sh"
+mkdir -p "$artefacts"
+
+start_pulse
+start_xvfb
+start_player "$player"
+hear_score "$score" "$renderer" "$checker" "$artefacts" before
+
+stop_pulse
+stopped=$(date +%s)
+open_dialog >/dev/null
+enter_path "$score"
+wait_for_choice "the dialog did not accept $score without a server"
+kill -0 $APP 2>/dev/null || fail "the program ended without a server: $(cat "$WORK/player.err")"
+# The outage itself lasts 10 s (what is tested, not a wait for something to happen).
+while [ $(($(date +%s) - stopped)) -lt 10 ]; do sleep 0.5; done
+
+start_pulse
+hear_score "$score" "$renderer" "$checker" "$artefacts" after
+exit_through_menu
+echo "server stopped for 10 s and started again: the next score heard byte for byte"
