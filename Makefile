@@ -93,6 +93,14 @@ serve-web: web
 test-web-render: build web
 	@node tests/web/render_test.js build-web/site/marrowtone.js build/marrowtone-render examples
 
+# The page in Debian's chromium, headless, driven by puppeteer-core from npm (installed here
+# from the lockfile; the browser is the system's, never downloaded).
+tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
+	@cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
+
+test-web-browser: build web tests/web/node_modules/.package-lock.json
+	@node tests/web/browser_test.js build-web/site build/marrowtone-render examples
+
 test-web: test-web-render
 
 bench: build

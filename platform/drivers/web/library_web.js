@@ -309,7 +309,8 @@ mergeInto(LibraryManager.library, {
   mt_window_show__deps: ['$MT'],
   mt_window_show: function (id, caption, width, height, visible) {
     var w = MT.windows[id] || MT.createWindow(id);
-    var firstTime = w.width === undefined && visible;
+    var firstTime = visible && !w.shown;
+    if (visible) w.shown = true;
     w.title.textContent = UTF8ToString(caption);
     w.width = width;
     w.height = height;
