@@ -101,7 +101,7 @@ tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
 test-web-browser: build web tests/web/node_modules/.package-lock.json
 	@node tests/web/browser_test.js build-web/site build/marrowtone-render examples
 
-test-web: test-web-render
+test-web: test-web-render test-web-browser
 
 bench: build
 	@build/bench/sound_bench
