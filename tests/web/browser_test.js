@@ -127,7 +127,9 @@ async function main() {
       // Measured from the page's load event; the time from the navigation's start, which
       // also holds the server's and the browser's own scheduling, is shown beside it.
       const afterLoad = shown - loaded;
-      console.log(`shown: the window appeared ${afterLoad.toFixed(0)} ms after the page's load ` +
+      const when = afterLoad < 0 ? `${(-afterLoad).toFixed(0)} ms before the page's load ended`
+                                 : `${afterLoad.toFixed(0)} ms after the page's load`;
+      console.log(`shown: the window appeared ${when} ` +
                   `(limit ${shownLimitMs}; ${shown.toFixed(0)} ms after the navigation started, ` +
                   `the page loaded at ${loaded.toFixed(0)} ms, the module fetched at ` +
                   `${(wasm || 0).toFixed(0)} ms)`);
