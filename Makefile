@@ -74,12 +74,13 @@ package-windows: deps
 test-package: build package-windows
 	@scripts/test-package.sh
 
-# The player as a web page in build-web/site/: index.html, marrowtone.js, marrowtone.wasm and
-# the examples, with Debian's Emscripten and the system libraries it ships compiled.
 # Debian installs Emscripten's node modules (acorn) where Debian's node looks; another
 # node (e.g. NodeSource's) is shown the way.
 export NODE_PATH := $(NODE_PATH)$(if $(NODE_PATH),:)/usr/share/nodejs:/usr/lib/nodejs
 WEB_JOBS ?= $(shell n=$$(nproc 2>/dev/null || echo 2); [ $$n -gt 2 ] && n=2; echo $$n)
+
+# The player as a web page in build-web/site/: index.html, marrowtone.js, marrowtone.wasm and
+# the examples, with Debian's Emscripten and the system libraries it ships compiled.
 web: deps
 	@emcmake cmake -S . -B build-web -DMARROWTONE_WEB=ON \
 	    -DCMAKE_BUILD_TYPE=Release >/dev/null
