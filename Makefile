@@ -7,7 +7,8 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
 .PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format \
-        build-windows test-windows install uninstall package package-windows test-package
+        build-windows test-windows install uninstall package package-windows test-package \
+        web serve-web test-web test-web-render test-web-browser
 
 all: build
 
@@ -33,7 +34,7 @@ build-fuzz: deps
 run: build
 	@build/marrowtone
 
-test: test-native test-asan test-fuzz test-windows test-package
+test: test-native test-asan test-fuzz test-windows test-package test-web
 	@echo "All tests passed."
 
 test-native: build
@@ -73,6 +74,36 @@ package-windows: deps
 test-package: build package-windows
 	@scripts/test-package.sh
 
+# Debian installs Emscripten's node modules (acorn) where Debian's node looks; another
+# node (e.g. NodeSource's) is shown the way.
+export NODE_PATH := $(NODE_PATH)$(if $(NODE_PATH),:)/usr/share/nodejs:/usr/lib/nodejs
+WEB_JOBS ?= $(shell n=$$(nproc 2>/dev/null || echo 2); [ $$n -gt 2 ] && n=2; echo $$n)
+
+# The player as a web page in build-web/site/: index.html, marrowtone.js, marrowtone.wasm and
+# the examples, with Debian's Emscripten and the system libraries it ships compiled.
+web: deps
+	@emcmake cmake -S . -B build-web -DMARROWTONE_WEB=ON \
+	    -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-web -j $(WEB_JOBS)
+
+serve-web: web
+	@echo "Marrowtone at http://127.0.0.1:8080/ (Ctrl+C stops the server)"
+	@python3 -m http.server 8080 --bind 127.0.0.1 --directory build-web/site
+
+# The page's renderer against marrowtone-render, byte for byte, in node.
+test-web-render: build web
+	@node tests/web/render_test.js build-web/site/marrowtone.js build/marrowtone-render examples
+
+# The page in Debian's chromium, headless, driven by puppeteer-core from npm (installed here
+# from the lockfile; the browser is the system's, never downloaded).
+tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
+	@cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --silent
+
+test-web-browser: build web tests/web/node_modules/.package-lock.json
+	@node tests/web/browser_test.js build-web/site build/marrowtone-render examples
+
+test-web: test-web-render test-web-browser
+
 bench: build
 	@build/bench/sound_bench
 
@@ -80,4 +111,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan build-fuzz build-windows build-windows64
+	rm -rf build build-asan build-fuzz build-windows build-windows64 build-web

@@ -1,0 +1,26 @@
+# The player as a web page: the same sound, platform, framework, controls and app code
+# compiled to WebAssembly with Emscripten, over the web drivers. Configured with
+# `emcmake cmake -DMARROWTONE_WEB=ON`; the page lands in site/ of the build tree.
+
+# The framework keeps a window procedure's exception and rethrows it from the message loop:
+# exceptions are caught in the page as on the desktop.
+add_compile_options(-fexceptions -Os "SHELL:-include ${PROJECT_SOURCE_DIR}/web/libcxx_compat.h")
+add_link_options(-fexceptions -Os)
+
+# The page runs the program on one thread (platform/drivers/web/threads.cpp): the C
+# library's thread functions are there without any flag.
+set(CMAKE_HAVE_LIBC_PTHREAD 1 CACHE INTERNAL "")
+
+# CMake knows no whole-archive linking for Emscripten; its linker takes the usual flags.
+set(CMAKE_CXX_LINK_LIBRARY_USING_WHOLE_ARCHIVE
+    "LINKER:--whole-archive" "<LINK_ITEM>" "LINKER:--no-whole-archive")
+set(CMAKE_CXX_LINK_LIBRARY_USING_WHOLE_ARCHIVE_SUPPORTED TRUE)
+
+add_subdirectory(sound)
+add_subdirectory(platform)
+add_subdirectory(framework)
+add_subdirectory(controls)
+add_subdirectory(app)
+# The desktop program's entry installs no web driver: only the page's entry is built.
+set_target_properties(marrowtone PROPERTIES EXCLUDE_FROM_ALL ON)
+add_subdirectory(web)

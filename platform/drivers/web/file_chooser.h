@@ -1,0 +1,14 @@
+// The web file chooser (see file_chooser.cpp).
+#pragma once
+
+#include "platform/drivers/file_chooser.h"
+
+namespace platform::web {
+
+class FileChooser final : public platform::FileChooser {
+public:
+    const char* name() const override { return "web"; }
+    std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override;
+};
+
+} // namespace platform::web

@@ -1,0 +1,260 @@
+// The page in Debian's chromium, headless, driven as a user would: the window and its menu
+// found by their roles and names, scores opened through the file picker, the samples
+// handed to Web Audio compared with marrowtone-render's bytes, a second score cutting the
+// first, a cancelled picker, Exit, and a score that does not load. The page's console must
+// stay free of errors throughout.
+//
+//   node browser_test.js <site folder> <marrowtone-render> <examples folder>
+'use strict';
+
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+const { fork, spawnSync } = require('child_process');
+const puppeteer = process.argv[2] === '--serve' ? null : require('puppeteer-core');
+
+const [siteDir, nativeRenderer, examplesDir] = process.argv.slice(2).map((p) => p && path.resolve(p));
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+const sizeLimit = 1.5e6; // bytes of script and module together
+const shownLimitMs = 1000;
+
+function fail(text) {
+  throw new Error(text);
+}
+
+// The page's server runs in a process of its own, so that the suite's own work (running
+// marrowtone-render, decoding samples) never holds up a response.
+function startServer(root) {
+  const child = fork(__filename, ['--serve', root], { stdio: 'inherit' });
+  return new Promise((resolve, reject) => {
+    child.once('message', (port) => resolve({ child, port }));
+    child.once('exit', (code) => reject(new Error(`the server ended (${code})`)));
+  });
+}
+
+function serve(root) {
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                  '.css': 'text/css', '.mml': 'text/plain' };
+  const server = http.createServer((req, res) => {
+    let name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    if (name.endsWith('/')) name += 'index.html';
+    const file = path.join(root, path.normalize(name));
+    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
+                         'Cache-Control': 'no-store' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+function native(file) {
+  const r = spawnSync(nativeRenderer, [path.basename(file), '-'],
+                      { cwd: path.dirname(file), maxBuffer: 64 << 20, encoding: 'buffer' });
+  if (r.error) throw r.error;
+  return { status: r.status, out: r.stdout, err: r.stderr.toString().trim() };
+}
+
+// Records every buffer the page hands to Web Audio, and every start and stop, in order.
+function hookAudio() {
+  window.__audio = { buffers: [], events: [] };
+  const copy = AudioBuffer.prototype.copyToChannel;
+  AudioBuffer.prototype.copyToChannel = function (samples, channel, offset) {
+    const bytes = new Uint8Array(samples.length);
+    for (let i = 0; i < samples.length; ++i) bytes[i] = Math.round(samples[i] * 128 + 128);
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000)
+      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    window.__audio.buffers.push({ rate: this.sampleRate, channel, base64: btoa(text) });
+    return copy.call(this, samples, channel, offset);
+  };
+  const start = AudioBufferSourceNode.prototype.start;
+  const stop = AudioBufferSourceNode.prototype.stop;
+  let next = 1;
+  AudioBufferSourceNode.prototype.start = function (...args) {
+    this.__id = next++;
+    window.__audio.events.push('start ' + this.__id);
+    return start.apply(this, args);
+  };
+  AudioBufferSourceNode.prototype.stop = function (...args) {
+    window.__audio.events.push('stop ' + this.__id);
+    return stop.apply(this, args);
+  };
+}
+
+const step = (text) => console.log('  ' + text);
+
+async function main() {
+  const js = fs.statSync(path.join(siteDir, 'marrowtone.js')).size;
+  const wasm = fs.statSync(path.join(siteDir, 'marrowtone.wasm')).size;
+  console.log(`size: marrowtone.js ${js} + marrowtone.wasm ${wasm} = ${js + wasm} bytes ` +
+              `(limit ${sizeLimit})`);
+  if (js + wasm >= sizeLimit) fail('the script and the module are too large');
+
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-web-browser-'));
+  const server = await startServer(siteDir);
+  const url = `http://127.0.0.1:${server.port}/`;
+  const browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    userDataDir: path.join(work, 'profile'),
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync',
+           '--autoplay-policy=user-gesture-required'],
+  });
+  const consoleErrors = [];
+  try {
+    const page = await browser.newPage();
+    page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
+    page.on('pageerror', (e) => consoleErrors.push(String(e)));
+    await page.evaluateOnNewDocument(hookAudio);
+
+    const dialog = '::-p-aria([name="Marrowtone"][role="dialog"])';
+    const fileMenu = '::-p-aria([name="File"][role="menuitem"])';
+    const openItem = '::-p-aria([name="MML Open"][role="menuitem"])';
+    const exitItem = '::-p-aria([name="Exit"][role="menuitem"])';
+
+    const load = async () => {
+      await page.goto(url, { waitUntil: 'load' });
+      await page.waitForSelector(dialog);
+      const [shown, loaded, wasm] = await page.evaluate(() => [
+        window.marrowtoneShownAt, performance.getEntriesByType('navigation')[0].loadEventEnd,
+        (performance.getEntriesByName(new URL('marrowtone.wasm', location.href).href)[0] || {}).responseEnd]);
+      // Measured from the page's load event; the time from the navigation's start, which
+      // also holds the server's and the browser's own scheduling, is shown beside it.
+      const afterLoad = shown - loaded;
+      const when = afterLoad < 0 ? `${(-afterLoad).toFixed(0)} ms before the page's load ended`
+                                 : `${afterLoad.toFixed(0)} ms after the page's load`;
+      console.log(`shown: the window appeared ${when} ` +
+                  `(limit ${shownLimitMs}; ${shown.toFixed(0)} ms after the navigation started, ` +
+                  `the page loaded at ${loaded.toFixed(0)} ms, the module fetched at ` +
+                  `${(wasm || 0).toFixed(0)} ms)`);
+      if (!(afterLoad < shownLimitMs)) fail('the window took too long to appear');
+    };
+    const menuItem = async (item) => {
+      await (await page.waitForSelector(fileMenu)).click();
+      return page.waitForSelector(item, { visible: true });
+    };
+    const choose = async (file) => {
+      const item = await menuItem(openItem);
+      const [chooser] = await Promise.all([page.waitForFileChooser(), item.click()]);
+      if (file) await chooser.accept([file]);
+      else await chooser.cancel();
+    };
+    const played = async (count) => {
+      await page.waitForFunction((n) => window.__audio.buffers.length >= n, {}, count);
+      return page.evaluate((n) => window.__audio.buffers[n - 1], count);
+    };
+    const expectSamples = (buffer, file) => {
+      const expected = native(file);
+      if (expected.status !== 0) fail(`marrowtone-render failed on ${file}: ${expected.err}`);
+      const got = Buffer.from(buffer.base64, 'base64');
+      if (buffer.rate !== 11025) fail(`played at ${buffer.rate} Hz`);
+      if (!got.equals(expected.out)) {
+        let at = 0;
+        while (at < got.length && got[at] === expected.out[at]) ++at;
+        fail(`${path.basename(file)}: ${got.length} samples played, ${expected.out.length} ` +
+             `rendered; first difference at ${at}`);
+      }
+    };
+
+    console.log('the page:');
+    await load();
+    const box = await (await page.$(dialog)).boundingBox();
+    step(`window ${box.width}x${box.height}`);
+    if (box.width !== 300 || box.height !== 128) fail('the window is not 300x128');
+    await page.waitForSelector('::-p-aria([role="menubar"])');
+    await page.waitForSelector('.mt-grip', { visible: true });
+
+    const first = path.join(examplesDir, 'ode-to-joy.mml');
+    await choose(first);
+    expectSamples(await played(1), first);
+    step('ode-to-joy.mml played as marrowtone-render renders it');
+
+    const second = path.join(examplesDir, 'three-voices.mml');
+    await choose(second);
+    expectSamples(await played(2), second);
+    const events = await page.evaluate(() => window.__audio.events.join(', '));
+    if (events !== 'start 1, stop 1, start 2') fail(`audio events: ${events}`);
+    step(`three-voices.mml cut the first at once (${events})`);
+
+    // A file dropped on the window opens as if chosen.
+    const third = path.join(examplesDir, 'nested-repeats.mml');
+    await page.$eval(dialog, (e, name, text) => {
+      const data = new DataTransfer();
+      data.items.add(new File([text], name));
+      e.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    }, path.basename(third), fs.readFileSync(third, 'latin1'));
+    expectSamples(await played(3), third);
+    const dropped = await page.evaluate(() => window.__audio.events.join(', '));
+    if (dropped !== events + ', stop 2, start 3') fail(`audio events after the drop: ${dropped}`);
+    step('nested-repeats.mml dropped on the window played in place of the second');
+
+    await choose(null);
+    // The program is back from the cancelled dialog when it takes the next command.
+    const grip = await (await page.$('.mt-grip')).boundingBox();
+    await page.mouse.move(grip.x + grip.width / 2, grip.y + grip.height / 2);
+    await page.mouse.down();
+    await page.mouse.move(grip.x + grip.width / 2 + 60, grip.y + grip.height / 2 + 40, { steps: 4 });
+    await page.mouse.up();
+    await page.waitForFunction((s) => {
+      const r = document.querySelector('.mt-window').getBoundingClientRect();
+      return r.width === 360 && r.height === 168;
+    }, {}, dialog);
+    const after = await page.evaluate(() => window.__audio.events.join(', '));
+    if (after !== dropped) fail(`a cancelled picker changed the sound: ${after}`);
+    step('a cancelled picker left the sound alone; the grip resized the window to 360x168');
+
+    // Exit by the keyboard: the menu bar is reachable and works without the mouse.
+    await page.focus('.mt-menu-title');
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => document.activeElement.textContent === 'MML Open');
+    await page.keyboard.press('ArrowDown');
+    await page.waitForFunction(() => document.activeElement.textContent === 'Exit');
+    await page.keyboard.press('Enter');
+    await page.waitForSelector('#program-state', { visible: true });
+    const exited = await page.evaluate(() => ({
+      window: !!document.querySelector('.mt-window'),
+      error: document.getElementById('program-error').hidden ? '' : document.getElementById('program-error').textContent,
+      events: window.__audio.events.join(', '),
+    }));
+    if (exited.window || exited.error) fail(`after Exit: ${JSON.stringify(exited)}`);
+    if (exited.events !== dropped + ', stop 3') fail(`the sound went on after Exit: ${exited.events}`);
+    step('Exit ended the program and its sound; the page says so');
+
+    const bad = path.join(work, 'overflow.mml');
+    fs.writeFileSync(bad, 'A t120 o4 c d e\nA c99999999999999999999\n');
+    const expected = native(bad);
+    if (expected.status !== 1 || !expected.err.startsWith('Error: ')) fail('marrowtone-render took the overflow');
+    await load();
+    await choose(bad);
+    await page.waitForSelector('#program-error', { visible: true });
+    const shownError = await page.$eval('#program-error', (e) => e.textContent);
+    if (shownError !== expected.err) fail(`shown ${JSON.stringify(shownError)}, expected ${JSON.stringify(expected.err)}`);
+    if (await page.$('.mt-window')) fail('the window stayed after the error');
+    step(`a score that does not load ends the program: ${shownError}`);
+
+    await load();
+    step('a reload starts it again');
+
+    if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
+    console.log('web browser: all passed, no console errors');
+  } finally {
+    await browser.close();
+    server.child.removeAllListeners('exit');
+    server.child.kill();
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+}
+
+if (process.argv[2] === '--serve') {
+  serve(path.resolve(process.argv[3])).then((server) => process.send(server.address().port));
+  process.on('disconnect', () => process.exit(0));
+} else main().catch((e) => {
+  console.error('web browser: FAILED: ' + (e && e.stack || e));
+  process.exit(1);
+});

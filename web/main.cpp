@@ -1,0 +1,58 @@
+// The page's entry: the player on the web drivers, and the renderer the page's tests
+// compare with marrowtone-render.
+#include "app/player.h"
+#include "platform/drivers/web/web_platform.h"
+#include "sound/play_format.h"
+#include "sound/sound.h"
+
+#include <emscripten/emscripten.h>
+
+#include <cstdio>
+#include <exception>
+#include <span>
+#include <vector>
+
+int main() {
+    platform::web::install();
+    const int status = playerMain(stderr);
+    platform::web::uninstall(status);
+    return status;
+}
+
+namespace {
+
+std::vector<uint8_t>& rendered() {
+    static auto* pcm = new std::vector<uint8_t>;
+    return *pcm;
+}
+
+} // namespace
+
+extern "C" {
+
+// Renders the score at `path` as the player does before it plays (unsigned 8-bit mono,
+// the player's rate and length). Returns 0, or 1 after writing the error line to standard
+// error as the player and marrowtone-render do.
+EMSCRIPTEN_KEEPALIVE int mt_render(const char* path) {
+    try {
+        rendered().assign(play_format::bufferBytes, 0);
+        Sound sound;
+        sound.load(path);
+        sound.render(std::span<uint8_t>(rendered()), play_format::sampleRate);
+        return 0;
+    } catch (const std::exception& e) {
+        rendered().clear();
+        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fflush(stderr);
+        return 1;
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* mt_rendered() {
+    return rendered().data();
+}
+
+EMSCRIPTEN_KEEPALIVE size_t mt_rendered_size() {
+    return rendered().size();
+}
+}
