@@ -49,7 +49,6 @@ Queue& queue() {
     return q;
 }
 
-std::atomic<DisplayDriver*> installedDriver{nullptr};
 thread_local int sendDepth = 0;
 thread_local DWORD lastMessageTime = 0;
 
