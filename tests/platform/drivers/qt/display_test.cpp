@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "platform/drivers/qt/qt_drivers.h"
 #include "platform/drivers/qt/qt_platform.h"
 
 #include "platform/comctl32/control_views.h"
@@ -228,6 +229,80 @@ TEST_F(QtDriverTest, TheCloseBoxClosesThroughTheDefaultProcessing) {
     EXPECT_TRUE(pumpUntil([this] { return frame() == nullptr; }));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)); // from WM_DESTROY
+}
+
+// The menu bar's keyboard mode runs in our layer; the desktop window shows it and hands it
+// every key.
+TEST_F(QtDriverTest, F10HighlightsFileDownOpensItReturnChooses) {
+    QWidget* f = frame();
+    auto* bar = f->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QMenu* file = bar->actions()[0]->menu();
+    const QImage plain = bar->grab().toImage();
+    QTest::keyClick(f, Qt::Key_F10);
+    ASSERT_TRUE(pumpUntil([this] { return platform::user::menuMode().window == hwnd; }));
+    // Drawn: the highlighted "File" changes the bar's pixels.
+    EXPECT_NE(bar->grab().toImage(), plain);
+    EXPECT_FALSE(file->isVisible());
+    QTest::keyClick(f, Qt::Key_Down);
+    ASSERT_TRUE(pumpUntil([&] { return file->isVisible(); }));
+    EXPECT_EQ(file->activeAction(), file->actions()[0]);
+    // The popup has the keyboard now; its keys go to our layer too.
+    QTest::keyClick(file, Qt::Key_Return);
+    ASSERT_TRUE(pumpUntil([this] { return lastOf(hwnd, WM_COMMAND) != nullptr; }));
+    EXPECT_EQ(lastOf(hwnd, WM_COMMAND)->wParam, MAKEWPARAM(kOpenId, 0));
+    EXPECT_TRUE(pumpUntil([&] { return !file->isVisible(); }));
+    EXPECT_EQ(platform::user::menuMode().window, nullptr);
+    EXPECT_TRUE(pumpUntil([&] { return bar->grab().toImage() == plain; }));
+    EXPECT_EQ(lastOf(hwnd, WM_KEYDOWN), nullptr);
+}
+
+TEST_F(QtDriverTest, EscapeFromThePopupLeavesTheModeAndTheNextKeyArrives) {
+    QWidget* f = frame();
+    QMenu* file = f->findChild<QMenuBar*>()->actions()[0]->menu();
+    QTest::keyClick(f, Qt::Key_Alt);
+    ASSERT_TRUE(pumpUntil([this] { return platform::user::menuMode().window == hwnd; }));
+    QTest::keyClick(f, Qt::Key_Return);
+    ASSERT_TRUE(pumpUntil([&] { return file->isVisible(); }));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(pumpUntil([&] { return !file->isVisible(); }));
+    EXPECT_EQ(platform::user::menuMode().window, nullptr);
+    QTest::keyClick(f, Qt::Key_Down);
+    ASSERT_TRUE(pumpUntil([this] { return lastOf(hwnd, WM_KEYDOWN) != nullptr; }));
+    EXPECT_EQ(lastOf(hwnd, WM_KEYDOWN)->wParam, static_cast<WPARAM>(VK_DOWN));
+    EXPECT_EQ(lastOf(hwnd, WM_COMMAND), nullptr);
+}
+
+TEST_F(QtDriverTest, APopupOpenedByTheMouseIsTheMenuModesToo) {
+    auto* bar = frame()->findChild<QMenuBar*>();
+    QMenu* file = bar->actions()[0]->menu();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
+    ASSERT_TRUE(pumpUntil([&] { return file->isVisible(); }));
+    EXPECT_TRUE(platform::user::menuMode().open);
+    QTest::keyClick(file, Qt::Key_Down);
+    ASSERT_TRUE(pumpUntil([&] { return file->activeAction() == file->actions()[0]; }));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(pumpUntil([&] { return !file->isVisible(); }));
+    EXPECT_EQ(platform::user::menuMode().window, nullptr);
+}
+
+TEST_F(QtDriverTest, ADefaultPositionIsLeftToTheWindowManager) {
+    // The fixture's window was given (40, 50): the desktop was told so.
+    EXPECT_TRUE(frame()->testAttribute(Qt::WA_Moved));
+    HWND placed = CreateWindowExW(0, kClass, u"Placed", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(placed, nullptr);
+    QWidget* view = platform::qt::desktopWindowFor(placed);
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return view->isVisible(); }));
+    EXPECT_FALSE(view->testAttribute(Qt::WA_Moved));
+    EXPECT_EQ(view->size(), QSize(200, 100));
+    // A move asked for later is honoured.
+    SetWindowPos(placed, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_TRUE(pumpUntil([&] { return view->pos() == QPoint(70, 80); }));
+    DestroyWindow(placed);
+    pumpUntil([] { return false; }, 50ms);
 }
 
 TEST_F(QtDriverTest, AMessagePostedFromAnotherThreadEndsTheWaitAtOnce) {
