@@ -225,6 +225,11 @@ bool placedBySystem(HWND hwnd) {
     return w && w->defaultPosition;
 }
 
+HICON classIcon(HWND hwnd) {
+    const Window* w = findWindow(hwnd);
+    return w ? w->cls->wc.hIcon : nullptr;
+}
+
 std::string caption(HWND hwnd) {
     int n = GetWindowTextLengthW(hwnd);
     std::u16string text(static_cast<size_t>(std::max(n, 0)) + 1, u'\0');

@@ -94,6 +94,9 @@ MenuMode menuMode();
 // window manager lets that place it instead, and reports the place as a move.
 bool placedBySystem(HWND topLevel);
 
+// The big icon of the window's class.
+HICON classIcon(HWND hwnd);
+
 std::string caption(HWND hwnd);
 std::string className(HWND hwnd);
 std::vector<MenuEntry> menuBar(HWND topLevel);

@@ -8,6 +8,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -391,6 +392,8 @@ public:
         } else {
             auto* frame = new FrameView(h, *this);
             frame->setWindowTitle(captionOf(h));
+            if (platform::user::classIcon(h) == LoadIconW(nullptr, IDI_APPLICATION))
+                frame->setWindowIcon(applicationIcon());
             frame->rebuildMenu(); // a menu given to CreateWindowExW comes without a change
             frame->awaitingPlacement = platform::user::placedBySystem(h);
             view = frame;

@@ -1,5 +1,6 @@
 // Connecting to the desktop and installing the drivers.
 #include <QApplication>
+#include <QIcon>
 #include <QMenuBar>
 
 #include "platform/drivers/qt/qt_drivers.h"
@@ -101,6 +102,10 @@ bool install() {
     application = new QApplication(argc, argv);
     probe.reset();
     QApplication::setApplicationName(QStringLiteral("Marrowtone"));
+    // The desktop matches our windows to data/marrowtone.desktop, and every window of ours,
+    // the open dialog too, shows the program's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("marrowtone"));
+    QApplication::setWindowIcon(applicationIcon());
     // Our layer decides when the program ends (WM_QUIT), not the last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
 

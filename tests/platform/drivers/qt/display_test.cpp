@@ -2,10 +2,16 @@
 // user does to the desktop window arrives as the messages Windows sends, and what our layer
 // changes shows on the desktop.
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QIcon>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSizeGrip>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "platform/drivers/qt/qt_drivers.h"
@@ -78,6 +84,7 @@ protected:
             wc.lpfnWndProc = recordingProc;
             wc.hInstance = GetModuleHandleW(nullptr);
             wc.lpszClassName = kClass;
+            wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION); // as the player's frame does
             ASSERT_NE(RegisterClassExW(&wc), 0);
             registered = true;
         }
@@ -303,6 +310,61 @@ TEST_F(QtDriverTest, ADefaultPositionIsLeftToTheWindowManager) {
     EXPECT_TRUE(pumpUntil([&] { return view->pos() == QPoint(70, 80); }));
     DestroyWindow(placed);
     pumpUntil([] { return false; }, 50ms);
+}
+
+TEST_F(QtDriverTest, TheStockApplicationIconIsTheProgramsOwn) {
+    const QIcon own = platform::qt::applicationIcon();
+    ASSERT_FALSE(own.isNull());
+    // No theme here has "marrowtone": the built-in picture stands in, at its full size.
+    EXPECT_EQ(own.pixmap(48, 48).size(), QSize(48, 48));
+    EXPECT_EQ(frame()->windowIcon().cacheKey(), own.cacheKey());
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("marrowtone"));
+}
+
+TEST_F(QtDriverTest, TheOpenDialogListsFilesWithoutADotUnderAllAndShowsTheIcon) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"README", "song.mml"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    platform::OpenFileRequest request;
+    request.owner = hwnd;
+    request.filters = {{"MML {*.mml}", "*.mml"}, {"ALL {*.*}", "*.*"}};
+    request.selectedFilter = 1;
+    request.initialDirectory = dir.path().toStdString();
+    request.fileMustExist = true;
+
+    // Reads the dialog's list while it runs, then cancels it.
+    QStringList listed;
+    qint64 icon = 0;
+    int ticks = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+        if (!dialog) return;
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        if (view && view->model()) {
+            QStringList names;
+            const QModelIndex root = view->rootIndex();
+            for (int i = 0; i < view->model()->rowCount(root); i++)
+                names << view->model()->index(i, 0, root).data().toString();
+            icon = dialog->windowIcon().cacheKey();
+            // The folder is read in the background: wait for both files, or give up.
+            if (names.size() >= 2 || ++ticks > 250) {
+                listed = names;
+                dialog->reject();
+            }
+        }
+    });
+    poll.start(20);
+    EXPECT_FALSE(platform::fileChooser().chooseFileToOpen(request).has_value());
+    poll.stop();
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("README"), QStringLiteral("song.mml")}));
+    EXPECT_EQ(icon, platform::qt::applicationIcon().cacheKey());
 }
 
 TEST_F(QtDriverTest, AMessagePostedFromAnotherThreadEndsTheWaitAtOnce) {
