@@ -6,6 +6,8 @@
 // client area fills the rest. Child windows become child widgets where our layer places them.
 // What the user does to these widgets goes back to our layer as the messages Windows sends.
 #include <QAbstractEventDispatcher>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
@@ -564,6 +566,46 @@ private:
 
 Display* theDisplay = nullptr;
 
+// What a screen reader learns of our windows: a top-level window is a frame named by its
+// caption, the status bar a status bar named by its texts. Menus are Qt's own already.
+class FrameAccessible : public QAccessibleWidget {
+public:
+    explicit FrameAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Window) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) return widget()->windowTitle();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+class StatusBarAccessible : public QAccessibleWidget {
+public:
+    StatusBarAccessible(QWidget* w, HWND hwnd)
+        : QAccessibleWidget(w, QAccessible::StatusBar), hwnd_(hwnd) {}
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name || !IsWindow(hwnd_)) return QAccessibleWidget::text(t);
+        QStringList texts;
+        if (SendMessageW(hwnd_, SB_ISSIMPLE, 0, 0)) {
+            texts << QString::fromStdString(platform::comctl::statusText(hwnd_, SB_SIMPLEID));
+        } else {
+            const int n = static_cast<int>(SendMessageW(hwnd_, SB_GETPARTS, 0, 0));
+            for (int i = 0; i < n && i < 256; i++)
+                texts << QString::fromStdString(platform::comctl::statusText(hwnd_, i));
+        }
+        texts.removeAll(QString());
+        return texts.join(QStringLiteral(" "));
+    }
+
+private:
+    HWND hwnd_;
+};
+
+QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
+    if (auto* frame = dynamic_cast<FrameView*>(object)) return new FrameAccessible(frame);
+    if (auto* status = dynamic_cast<StatusBarView*>(object))
+        return new StatusBarAccessible(status, status->hwnd());
+    return nullptr;
+}
+
 // Every key pressed in one of our windows, or in a popup of its menu bar, goes to our layer,
 // which decides as Windows does whether the menu or the window gets it. Qt's own handling
 // (the menu bar's Alt mode, a popup's arrows) never sees them. Dialogs keep their keys.
@@ -732,6 +774,7 @@ void FrameView::closeEvent(QCloseEvent* e) {
 DisplayDriver* createDisplay(int menuBarHeight) {
     theDisplay = new Display(menuBarHeight);
     qApp->installEventFilter(new KeyForwarder());
+    QAccessible::installFactory(accessibleFor);
     return theDisplay;
 }
 

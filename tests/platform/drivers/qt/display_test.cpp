@@ -1,6 +1,7 @@
 // The Qt display driver against our window system, on a real (virtual) X display: what the
 // user does to the desktop window arrives as the messages Windows sends, and what our layer
 // changes shows on the desktop.
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -365,6 +366,32 @@ TEST_F(QtDriverTest, TheOpenDialogListsFilesWithoutADotUnderAllAndShowsTheIcon) 
     listed.sort();
     EXPECT_EQ(listed, (QStringList{QStringLiteral("README"), QStringLiteral("song.mml")}));
     EXPECT_EQ(icon, platform::qt::applicationIcon().cacheKey());
+}
+
+TEST_F(QtDriverTest, AScreenReaderSeesAFrameNamedByItsCaptionAndAStatusBar) {
+    QAccessibleInterface* top = QAccessible::queryAccessibleInterface(frame());
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->role(), QAccessible::Window); // a frame to AT-SPI
+    EXPECT_EQ(top->text(QAccessible::Name), QStringLiteral("Probe"));
+
+    std::vector<QAccessibleInterface*> bars;
+    for (QWidget* w : frame()->findChildren<QWidget*>())
+        if (QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            a && a->role() == QAccessible::StatusBar)
+            bars.push_back(a);
+    ASSERT_EQ(bars.size(), 1u);
+    EXPECT_EQ(bars[0]->text(QAccessible::Name), QString());
+    SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(u"Playing song.mml"));
+    EXPECT_EQ(bars[0]->text(QAccessible::Name), QStringLiteral("Playing song.mml"));
+    // Reached from the frame, as a screen reader walks the tree.
+    std::function<bool(QAccessibleInterface*, int)> holdsBar = [&](QAccessibleInterface* a,
+                                                                   int depth) {
+        if (a->role() == QAccessible::StatusBar) return true;
+        for (int i = 0; depth < 4 && i < a->childCount(); i++)
+            if (a->child(i) && holdsBar(a->child(i), depth + 1)) return true;
+        return false;
+    };
+    EXPECT_TRUE(holdsBar(top, 0));
 }
 
 TEST_F(QtDriverTest, AMessagePostedFromAnotherThreadEndsTheWaitAtOnce) {
