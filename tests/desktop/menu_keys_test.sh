@@ -39,9 +39,27 @@ wait_for_windows() { # count, above|at
 
 focus_player() { xdotool windowfocus --sync "$WIN" || fail "cannot focus the window"; }
 
+# Waits until the window has the keyboard: a key sent before goes elsewhere.
+wait_for_focus() {
+    for _ in $(seq 100); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for the open dialog to appear and take the keyboard, then closes it with Escape.
+dialog_opens_and_closes() { # what failed
+    dialog=$(wait_for_window Open) || fail "$1"
+    wait_for_focus "$dialog" || fail "the open dialog did not get the keyboard"
+    xdotool key Escape
+    wait_for_dialog_to_close "Escape did not close the dialog"
+}
+
 start_xvfb
 start_player "$player"
 focus_player
+wait_for_focus "$WIN" || fail "the player did not get the keyboard"
 plain=$(bar_shot) || fail "no screenshot of the menu bar"
 windows=$(visible_windows)
 
@@ -51,13 +69,12 @@ echo "F10: 'File' highlighted"
 xdotool key Down
 wait_for_windows "$windows" above || fail "Down did not open the menu"
 xdotool key Return
-wait_for_window Open >/dev/null || fail "Return on the first item did not open the dialog"
+dialog_opens_and_closes "Return on the first item did not open the dialog"
 echo "Down, Return: the open dialog appeared"
-xdotool key Escape
-wait_for_dialog_to_close "Escape did not close the dialog"
 wait_for_bar "$plain" same || fail "the menu bar stayed highlighted after the choice"
 
 focus_player
+wait_for_focus "$WIN" || fail "the player did not get the keyboard back"
 xdotool key F10
 wait_for_bar "$plain" differs || fail "F10 did not highlight the menu bar the second time"
 xdotool key Down
@@ -72,12 +89,11 @@ wait_for_bar "$plain" differs || fail "the key after Escape did not reach the wi
 xdotool key Down
 wait_for_windows "$windows" above || fail "Down did not open the menu after Escape"
 xdotool key Return
-wait_for_window Open >/dev/null || fail "the dialog did not open after Escape"
-xdotool key Escape
-wait_for_dialog_to_close "Escape did not close the dialog"
+dialog_opens_and_closes "the dialog did not open after Escape"
 echo "after Escape: F10, Down, Return opened the dialog again"
 
 focus_player
+wait_for_focus "$WIN" || fail "the player did not get the keyboard back"
 xdotool key alt+F4
 wait_for_exit $APP 10 || fail "Alt+F4 did not end the program"
 [ "$EXIT_STATUS" = 0 ] || fail "exit status $EXIT_STATUS; stderr: $(cat "$WORK/player.err")"
