@@ -39,6 +39,14 @@ MANPAGER=cat man -l "$PREFIX/share/man/man1/marrowtone-render.1" 2>/dev/null |
     grep -q 'render an MML score to a WAV file' || fail "the manual page does not render"
 [[ $(file -b "$PREFIX/share/icons/hicolor/48x48/apps/marrowtone.png") == "PNG image data, 48 x 48"* ]] ||
     fail "the PNG icon is not 48 pixels"
+# Installed, the player without a display points to the renderer by its command name.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$PREFIX/bin/marrowtone" 2>"$WORK/no-display.err" </dev/null \
+    >/dev/null || status=$?
+[[ $status -eq 1 && $(wc -l <"$WORK/no-display.err") -eq 1 ]] ||
+    fail "installed player without a display: status $status, $(cat "$WORK/no-display.err")"
+grep -q 'use marrowtone-render$' "$WORK/no-display.err" ||
+    fail "installed player names the renderer wrongly: $(cat "$WORK/no-display.err")"
 scripts/uninstall.sh build/install_manifest.txt >/dev/null
 left=$(find "$PREFIX" -type f | wc -l)
 [[ $left -eq 0 ]] || fail "make uninstall left $left files: $(find "$PREFIX" -type f)"
@@ -55,7 +63,7 @@ for f in ./usr/bin/marrowtone ./usr/bin/marrowtone-render ./usr/share/applicatio
     grep -q " $f\$" "$WORK/contents" || fail "the package lacks $f"
 done
 DEPENDS=$(dpkg-deb -f "$DEB" Depends)
-for lib in libqt6widgets6 libpulse0 libqt6gui6 libqt6core6 libstdc++6 libc6; do
+for lib in libqt6widgets6 libpulse0 libqt6gui6 libqt6core6 libstdc++6 libc6 qt6-wayland; do
     grep -q "$lib" <<<"$DEPENDS" || fail "Depends lacks $lib: $DEPENDS"
 done
 # The sound talks to the server itself: no Qt Multimedia.
@@ -71,6 +79,11 @@ dpkg --root="$R" --force-depends --force-not-root -i "$DEB" >"$WORK/dpkg.log" 2>
     { cat "$WORK/dpkg.log"; fail "dpkg -i"; }
 [[ -x $R/usr/bin/marrowtone-render ]] || fail "dpkg did not install the tool"
 "$R/usr/bin/marrowtone-render" --version >/dev/null || fail "the packaged tool does not run"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$R/usr/bin/marrowtone" 2>"$WORK/no-display.err" </dev/null \
+    >/dev/null || status=$?
+[[ $status -eq 1 ]] && grep -q 'use marrowtone-render$' "$WORK/no-display.err" ||
+    fail "packaged player without a display: status $status, $(cat "$WORK/no-display.err")"
 dpkg --root="$R" --force-depends --force-not-root -r marrowtone >>"$WORK/dpkg.log" 2>&1 ||
     { cat "$WORK/dpkg.log"; fail "dpkg -r"; }
 left=$({ find "$R/usr" -type f 2>/dev/null || true; } | wc -l)

@@ -29,6 +29,9 @@ public:
     virtual void windowTextChanged(HWND) {}
     // The menu bar of the window was attached, replaced, removed, or one of its items changed.
     virtual void menuChanged(HWND) {}
+    // The menu bar of the window entered, changed or left its mode (platform::user::menuMode
+    // tells which item is highlighted and whether its popup is open).
+    virtual void menuModeChanged(HWND) {}
     // Part of the window needs repainting; controls invalidate themselves when their content
     // (a status bar's text, a toolbar's buttons) changes.
     virtual void windowInvalidated(HWND) {}

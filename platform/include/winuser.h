@@ -249,6 +249,7 @@ typedef struct tagACCEL {
 #define SC_MINIMIZE 0xF020
 #define SC_MAXIMIZE 0xF030
 #define SC_CLOSE 0xF060
+#define SC_KEYMENU 0xF100
 #define SC_RESTORE 0xF120
 
 #define MK_LBUTTON 0x0001

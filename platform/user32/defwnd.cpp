@@ -57,8 +57,13 @@ LRESULT onPaint(HWND hwnd) {
     return 0;
 }
 
-LRESULT onSysCommand(HWND hwnd, WPARAM wParam) {
+LRESULT onSysCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     switch (wParam & kSysCommandMask) {
+    case SC_KEYMENU:
+        // Alt or F10 alone (lParam 0) gives the menu bar the keyboard; mnemonics are not
+        // kept, so a character finds nothing.
+        if (lParam == 0) enterMenuMode(GetAncestor(hwnd, GA_ROOT));
+        break;
     case SC_CLOSE:
         send(hwnd, WM_CLOSE, 0, 0);
         break;
@@ -73,9 +78,22 @@ LRESULT onSysCommand(HWND hwnd, WPARAM wParam) {
     return 0;
 }
 
-LRESULT onSysKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
-    if (wParam == VK_F4 && (lParam & kKeyAltDown))
+LRESULT onKeyDown(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool repeat = (lParam & (LPARAM{1} << 30)) != 0;
+    if (message == WM_SYSKEYDOWN && (wParam == VK_MENU || wParam == VK_F10)) {
+        if (!repeat) keyboardState().menuKeyAlone = true;
+        return 0;
+    }
+    keyboardState().menuKeyAlone = false;
+    if (message == WM_SYSKEYDOWN && wParam == VK_F4 && (lParam & kKeyAltDown))
         PostMessageW(GetAncestor(hwnd, GA_ROOT), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+}
+
+LRESULT onKeyUp(HWND hwnd, WPARAM wParam) {
+    if ((wParam == VK_MENU || wParam == VK_F10) && keyboardState().menuKeyAlone)
+        send(GetAncestor(hwnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    keyboardState().menuKeyAlone = false;
     return 0;
 }
 
@@ -134,9 +152,13 @@ LRESULT WINAPI DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_ERASEBKGND:
         return w->cls->wc.hbrBackground ? 1 : 0;
     case WM_SYSCOMMAND:
-        return onSysCommand(hwnd, wParam);
+        return onSysCommand(hwnd, wParam, lParam);
+    case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        return onSysKeyDown(hwnd, wParam, lParam);
+        return onKeyDown(hwnd, message, wParam, lParam);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        return onKeyUp(hwnd, wParam);
     case WM_NCHITTEST:
         return onNcHitTest(w, lParam);
     case WM_ACTIVATE:

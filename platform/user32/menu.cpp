@@ -208,6 +208,7 @@ void forgetMenu(HMENU menu) {
 }
 
 void resetMenus() {
+    resetMenuMode();
     menus().clear();
 }
 

@@ -85,8 +85,7 @@ void runCrossThreadSends() {
     }
 }
 
-bool takeMessage(LPMSG out, HWND filter, UINT low, UINT high, bool remove) {
-    runCrossThreadSends();
+bool takeOne(LPMSG out, HWND filter, UINT low, UINT high, bool remove) {
     bool all = low == 0 && high == 0;
     auto inRange = [&](UINT m) { return all || (m >= low && m <= high); };
     auto forFilter = [&](HWND h) {
@@ -121,6 +120,14 @@ bool takeMessage(LPMSG out, HWND filter, UINT low, UINT high, bool remove) {
             lastMessageTime = out->time;
             return true;
         }
+    }
+    return false;
+}
+
+bool takeMessage(LPMSG out, HWND filter, UINT low, UINT high, bool remove) {
+    runCrossThreadSends();
+    while (takeOne(out, filter, low, high, remove)) {
+        if (!remove || !menuModeTakes(*out)) return true;
     }
     return false;
 }

@@ -69,6 +69,8 @@ struct Window {
     bool erase = false;
     // An overlapped window hears its first WM_SIZE and WM_MOVE when it is first shown.
     bool needSize = false;
+    // Created at CW_USEDEFAULT and not moved since: a desktop may place it where it likes.
+    bool defaultPosition = false;
     std::thread::id thread;
 };
 
@@ -154,6 +156,23 @@ bool menuTreeContains(HMENU root, HMENU menu);
 void notifyMenuChanged(HMENU menu);
 // A destroyed menu no longer belongs to any window.
 void forgetMenu(HMENU menu);
+
+// The menu bar's keyboard mode (menu_mode.cpp)
+// Highlights the first item of the window's menu bar and gives the menu the keyboard.
+void enterMenuMode(HWND hwnd);
+void endMenuMode();
+// Whether the menu, while it has the keyboard, takes this message just retrieved (it then
+// never reaches its window).
+bool menuModeTakes(const MSG& msg);
+void forgetMenuMode(HWND hwnd);
+void resetMenuMode();
+// What the keyboard has down that the messages depend on: Alt for the system keys, and
+// whether Alt or F10 went down with no other key since (its release enters the mode).
+struct KeyboardState {
+    bool altHeld = false;
+    bool menuKeyAlone = false;
+};
+KeyboardState& keyboardState();
 
 // Clearing everything between tests.
 void resetWindows();

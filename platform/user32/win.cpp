@@ -173,6 +173,7 @@ void freeWindow(HWND hwnd) {
     if (reg.focus == hwnd) reg.focus = nullptr;
     if (reg.active == hwnd) reg.active = nullptr;
     discardMessagesFor(hwnd);
+    forgetMenuMode(hwnd);
     {
         std::lock_guard lock(reg.mutex);
         reg.windows.erase(handleKey(hwnd));
@@ -256,10 +257,12 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
         SetLastError(ERROR_NOT_ENOUGH_QUOTA);
         return nullptr;
     }
+    const bool defaultPosition = x == CW_USEDEFAULT && !(style & (WS_CHILD | WS_POPUP));
     applyDefaultGeometry(style, x, y, cx, cy);
     RECT rect{clampInt(x), clampInt(y), clampInt(static_cast<long long>(x) + cx),
               clampInt(static_cast<long long>(y) + cy)};
     HWND hwnd = addWindow(cls, exStyle, style, rect, parent, menu, instance);
+    if (Window* added = findWindow(hwnd)) added->defaultPosition = defaultPosition;
 
     CREATESTRUCTW cs{param,      instance,  menu,   parent, cy, cx, y, x, static_cast<LONG>(style),
                      windowName, className, exStyle};

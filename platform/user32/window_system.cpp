@@ -144,6 +144,39 @@ bool chooseMenuItem(HWND hwnd, const std::vector<std::string>& path) {
     return false;
 }
 
+namespace {
+
+bool postKey(HWND hwnd, UINT vk, bool down) {
+    if (!isTopLevel(hwnd) || vk == 0 || vk > 0xFE) return false;
+    HWND target = GetFocus();
+    if (!target || (target != hwnd && !IsChild(hwnd, target))) target = hwnd;
+    bool& altHeld = keyboardState().altHeld;
+    if (vk == VK_MENU) altHeld = down;
+    // Alt counts as held for its own release too.
+    const bool alt = altHeld || vk == VK_MENU;
+    const bool system = alt || vk == VK_F10;
+    LPARAM lParam = 1;
+    if (alt) lParam |= kKeyAltDown;
+    if (!down) lParam |= (LPARAM{1} << 30) | (LPARAM{1} << 31);
+    const UINT message =
+        down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    return PostMessageW(target, message, vk, lParam) != FALSE;
+}
+
+} // namespace
+
+bool pressKey(HWND hwnd, UINT vk) {
+    return postKey(hwnd, vk, true);
+}
+
+bool releaseKey(HWND hwnd, UINT vk) {
+    return postKey(hwnd, vk, false);
+}
+
+bool typeKey(HWND hwnd, UINT vk) {
+    return pressKey(hwnd, vk) && releaseKey(hwnd, vk);
+}
+
 bool mouseMove(HWND hwnd, int x, int y) {
     if (!IsWindow(hwnd)) return false;
     POINT p{x, y};
@@ -177,12 +210,24 @@ int dispatchPending(int limit) {
     MSG msg;
     while (n < limit && PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (msg.message == WM_QUIT) break;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+        // The menu may take what was peeked, while it has the keyboard.
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+        if (msg.message == WM_QUIT) break;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
         n++;
     }
     return n;
+}
+
+bool placedBySystem(HWND hwnd) {
+    const Window* w = findWindow(hwnd);
+    return w && w->defaultPosition;
+}
+
+HICON classIcon(HWND hwnd) {
+    const Window* w = findWindow(hwnd);
+    return w ? w->cls->wc.hIcon : nullptr;
 }
 
 std::string caption(HWND hwnd) {

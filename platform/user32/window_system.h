@@ -47,6 +47,22 @@ bool mouseMove(HWND hwnd, int x, int y);
 // turns into WM_CLOSE.
 bool clickCloseBox(HWND topLevel);
 
+// A key going down or up, as the keyboard reports it: posted to the focus window when it is
+// the window or inside it (else to the window itself) as WM_KEYDOWN and WM_KEYUP, or as
+// WM_SYSKEYDOWN and WM_SYSKEYUP for F10, for Alt itself and for any key while Alt is held.
+bool pressKey(HWND topLevel, UINT vk);
+bool releaseKey(HWND topLevel, UINT vk);
+// Both, one after the other.
+bool typeKey(HWND topLevel, UINT vk);
+
+// The mouse on the menu bar, which the desktop may handle itself: a click on a top-level item
+// opened its popup, the pointer is over an item of the open popup, the popup was closed
+// (a click elsewhere or the desktop took it away). Each leaves the menu mode in the state a
+// screen shows.
+bool openMenu(HWND topLevel, int index);
+bool hoverMenuItem(HWND topLevel, int item);
+bool closeMenu(HWND topLevel);
+
 // Retrieves and dispatches every message that is waiting, without blocking; stops at
 // WM_QUIT, which stays pending. Returns the number of messages dispatched.
 int dispatchPending(int limit = 100000);
@@ -62,6 +78,24 @@ struct MenuEntry {
     std::vector<MenuEntry> items; // a popup's entries
     bool popup = false;
 };
+
+// The menu bar's mode as a screen shows it: whether the menu has the keyboard, which
+// top-level item is highlighted, whether its popup is open and which of its items is
+// highlighted (-1: none).
+struct MenuMode {
+    HWND window = nullptr; // null: no menu has the keyboard
+    int highlighted = -1;
+    bool open = false;
+    int item = -1;
+};
+MenuMode menuMode();
+
+// Whether the top-level window still stands where CW_USEDEFAULT put it: a desktop with a
+// window manager lets that place it instead, and reports the place as a move.
+bool placedBySystem(HWND topLevel);
+
+// The big icon of the window's class.
+HICON classIcon(HWND hwnd);
 
 std::string caption(HWND hwnd);
 std::string className(HWND hwnd);

@@ -72,6 +72,7 @@ bool applyMove(HWND hwnd, const RECT& newWindow, const RECT& newClient, UINT& fl
     if (width(newClient) == width(w->client) && height(newClient) == height(w->client))
         flags |= kNoClientSize;
     if (newClient.left == w->client.left && newClient.top == w->client.top) flags |= kNoClientMove;
+    if (!(flags & SWP_NOMOVE)) w->defaultPosition = false;
     w->window = newWindow;
     w->client = newClient;
     bool geometryChanged = !(flags & kNoClientSize) || !(flags & kNoClientMove) ||

@@ -24,6 +24,7 @@ public:
     void windowShown(HWND h, bool visible) override { log(visible ? "shown" : "hidden", h); }
     void windowTextChanged(HWND h) override { log("text", h); }
     void menuChanged(HWND h) override { log("menu", h); }
+    void menuModeChanged(HWND h) override { log("menu mode", h); }
     void windowInvalidated(HWND) override {} // too frequent to be worth recording
 
     void waitForEvents(std::chrono::milliseconds timeout) override {

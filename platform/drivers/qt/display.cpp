@@ -6,8 +6,12 @@
 // client area fills the rest. Child windows become child widgets where our layer places them.
 // What the user does to these widgets goes back to our layer as the messages Windows sends.
 #include <QAbstractEventDispatcher>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -257,6 +261,70 @@ private:
     HWND hwnd_;
 };
 
+// The virtual-key code of a Qt key, or 0 for keys our layer has no name for.
+UINT virtualKey(int key) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<UINT>('A' + (key - Qt::Key_A));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<UINT>('0' + (key - Qt::Key_0));
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return static_cast<UINT>(VK_F1 + (key - Qt::Key_F1));
+    switch (key) {
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+        return VK_MENU;
+    case Qt::Key_Shift:
+        return VK_SHIFT;
+    case Qt::Key_Control:
+        return VK_CONTROL;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Tab:
+        return VK_TAB;
+    case Qt::Key_Backspace:
+        return VK_BACK;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_Delete:
+        return VK_DELETE;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    default:
+        return 0;
+    }
+}
+
+// The menu bar draws the item our layer highlights in its keyboard mode; Qt's own keyboard
+// mode is never entered, since every key goes to our layer.
+class MenuBarView : public QMenuBar {
+public:
+    using QMenuBar::QMenuBar;
+    void setHighlighted(int index) {
+        if (index == highlighted_) return;
+        highlighted_ = index;
+        update();
+    }
+    int highlighted() const { return highlighted_; }
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+        QMenuBar::initStyleOption(option, action);
+        const auto list = actions();
+        if (highlighted_ >= 0 && highlighted_ < list.size() && list[highlighted_] == action)
+            option->state |= QStyle::State_Selected | QStyle::State_Sunken | QStyle::State_HasFocus;
+    }
+
+private:
+    int highlighted_ = -1;
+};
+
 class Display;
 
 // A top-level window of ours on the desktop.
@@ -266,6 +334,13 @@ public:
     HWND hwnd() const { return hwnd_; }
     QWidget* client() const { return client_; }
     void rebuildMenu();
+    // Shows the menu bar's mode as our layer has it.
+    void showMenuMode();
+    MenuBarView* menuBar() const { return menuBar_; }
+    // Until the window manager has placed a window created at CW_USEDEFAULT, only its size
+    // is ours to give.
+    bool awaitingPlacement = false;
+    void watchPopup(QMenu* popup, int index);
     // Places the menu bar and the client area where our layer has them.
     void layoutInside();
     bool closing = false; // our window is gone: the desktop may close this one
@@ -278,9 +353,11 @@ protected:
 private:
     HWND hwnd_;
     Display& display_;
-    QMenuBar* menuBar_;
+    MenuBarView* menuBar_;
     ClientView* client_;
     std::vector<QMenu*> menus_;
+    QMenu* shown_ = nullptr; // the popup our layer has open
+    int syncingMenu_ = 0;    // while this driver opens or closes a popup itself
 };
 
 class Display final : public DisplayDriver {
@@ -317,7 +394,10 @@ public:
         } else {
             auto* frame = new FrameView(h, *this);
             frame->setWindowTitle(captionOf(h));
+            if (platform::user::classIcon(h) == LoadIconW(nullptr, IDI_APPLICATION))
+                frame->setWindowIcon(applicationIcon());
             frame->rebuildMenu(); // a menu given to CreateWindowExW comes without a change
+            frame->awaitingPlacement = platform::user::placedBySystem(h);
             view = frame;
         }
         view->hide();
@@ -358,6 +438,10 @@ public:
 
     void menuChanged(HWND h) override {
         if (auto* frame = dynamic_cast<FrameView*>(viewOf(h))) frame->rebuildMenu();
+    }
+
+    void menuModeChanged(HWND h) override {
+        if (auto* frame = dynamic_cast<FrameView*>(viewOf(h))) frame->showMenuMode();
     }
 
     void windowInvalidated(HWND h) override {
@@ -411,6 +495,8 @@ public:
     void userMoved(FrameView* frame) {
         const HWND h = frame->hwnd();
         if (!IsWindow(h) || frame->closing) return;
+        // Before the window manager has placed it, Qt's idea of the place means nothing.
+        if (frame->awaitingPlacement && !frame->isVisible()) return;
         const QPoint at = frame->geometry().topLeft();
         if (windowRect(h).topLeft() == at) return;
         syncing_++;
@@ -439,7 +525,17 @@ private:
         if (!view) return;
         const QRect r = windowRect(h);
         if (auto* frame = dynamic_cast<FrameView*>(view)) {
-            if (syncing_ == 0 && frame->geometry() != r) frame->setGeometry(r);
+            if (frame->awaitingPlacement && !platform::user::placedBySystem(h))
+                frame->awaitingPlacement = false;
+            if (syncing_ == 0) {
+                // A position given to the desktop is one it keeps; the window manager places
+                // a window we give only a size.
+                if (frame->awaitingPlacement) {
+                    if (frame->size() != r.size()) frame->resize(r.size());
+                } else if (frame->geometry() != r) {
+                    frame->setGeometry(r);
+                }
+            }
             frame->layoutInside();
             return;
         }
@@ -470,9 +566,79 @@ private:
 
 Display* theDisplay = nullptr;
 
+// What a screen reader learns of our windows: a top-level window is a frame named by its
+// caption, the status bar a status bar named by its texts. Menus are Qt's own already.
+class FrameAccessible : public QAccessibleWidget {
+public:
+    explicit FrameAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Window) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) return widget()->windowTitle();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+class StatusBarAccessible : public QAccessibleWidget {
+public:
+    StatusBarAccessible(QWidget* w, HWND hwnd)
+        : QAccessibleWidget(w, QAccessible::StatusBar), hwnd_(hwnd) {}
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name || !IsWindow(hwnd_)) return QAccessibleWidget::text(t);
+        QStringList texts;
+        if (SendMessageW(hwnd_, SB_ISSIMPLE, 0, 0)) {
+            texts << QString::fromStdString(platform::comctl::statusText(hwnd_, SB_SIMPLEID));
+        } else {
+            const int n = static_cast<int>(SendMessageW(hwnd_, SB_GETPARTS, 0, 0));
+            for (int i = 0; i < n && i < 256; i++)
+                texts << QString::fromStdString(platform::comctl::statusText(hwnd_, i));
+        }
+        texts.removeAll(QString());
+        return texts.join(QStringLiteral(" "));
+    }
+
+private:
+    HWND hwnd_;
+};
+
+QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
+    if (auto* frame = dynamic_cast<FrameView*>(object)) return new FrameAccessible(frame);
+    if (auto* status = dynamic_cast<StatusBarView*>(object))
+        return new StatusBarAccessible(status, status->hwnd());
+    return nullptr;
+}
+
+// Every key pressed in one of our windows, or in a popup of its menu bar, goes to our layer,
+// which decides as Windows does whether the menu or the window gets it. Qt's own handling
+// (the menu bar's Alt mode, a popup's arrows) never sees them. Dialogs keep their keys.
+class KeyForwarder : public QObject {
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        const auto type = event->type();
+        if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+            type != QEvent::ShortcutOverride)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (!widget) return false;
+        QWidget* top = widget->window();
+        while (qobject_cast<QMenu*>(top) && top->parentWidget())
+            top = top->parentWidget()->window();
+        auto* frame = dynamic_cast<FrameView*>(top);
+        if (!frame || frame->closing || !IsWindow(frame->hwnd())) return false;
+        if (type == QEvent::ShortcutOverride) return true;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const UINT vk = virtualKey(key->key());
+        if (vk != 0 && !(key->isAutoRepeat() && vk == VK_MENU)) {
+            if (type == QEvent::KeyPress)
+                platform::user::pressKey(frame->hwnd(), vk);
+            else if (!key->isAutoRepeat())
+                platform::user::releaseKey(frame->hwnd(), vk);
+        }
+        return true; // taken here: the application filter comes before the widgets
+    }
+};
+
 FrameView::FrameView(HWND hwnd, Display& display)
     : QWidget(nullptr, Qt::Window), hwnd_(hwnd), display_(display) {
-    menuBar_ = new QMenuBar(this);
+    menuBar_ = new MenuBarView(this);
     menuBar_->setNativeMenuBar(false); // inside the window, where our layer counts it
     menuBar_->hide();
     client_ = new ClientView(hwnd, this);
@@ -480,6 +646,7 @@ FrameView::FrameView(HWND hwnd, Display& display)
 }
 
 void FrameView::rebuildMenu() {
+    shown_ = nullptr;
     menuBar_->clear();
     for (QMenu* m : menus_)
         m->deleteLater();
@@ -498,9 +665,11 @@ void FrameView::rebuildMenu() {
                 menus_.push_back(sub);
                 sub->setEnabled(!e.grayed);
                 self(self, sub, e.items);
-                if (auto* bar = qobject_cast<QMenuBar*>(into))
+                if (auto* bar = qobject_cast<QMenuBar*>(into)) {
+                    const int index = static_cast<int>(bar->actions().size());
                     bar->addMenu(sub);
-                else
+                    watchPopup(sub, index);
+                } else
                     static_cast<QMenu*>(into)->addMenu(sub);
                 continue;
             }
@@ -518,6 +687,57 @@ void FrameView::rebuildMenu() {
     const auto entries = platform::user::menuBar(h);
     addEntries(addEntries, menuBar_, entries);
     layoutInside();
+}
+
+// The mouse opens, walks and closes a popup of the menu bar in Qt's own way; our layer hears
+// of it, so that its mode and the keys that follow agree with what the screen shows.
+void FrameView::watchPopup(QMenu* popup, int index) {
+    const HWND h = hwnd_;
+    QObject::connect(popup, &QMenu::aboutToShow, popup, [this, h, popup, index] {
+        if (syncingMenu_ || !IsWindow(h)) return;
+        shown_ = popup;
+        syncingMenu_++;
+        platform::user::openMenu(h, index);
+        syncingMenu_--;
+        showMenuMode();
+    });
+    QObject::connect(popup, &QMenu::aboutToHide, popup, [this, h, popup] {
+        if (syncingMenu_ || shown_ != popup) return;
+        shown_ = nullptr;
+        if (IsWindow(h)) platform::user::closeMenu(h);
+    });
+    QObject::connect(popup, &QMenu::hovered, popup, [this, h, popup](QAction* action) {
+        if (syncingMenu_ || shown_ != popup || !IsWindow(h)) return;
+        syncingMenu_++;
+        platform::user::hoverMenuItem(h, static_cast<int>(popup->actions().indexOf(action)));
+        syncingMenu_--;
+    });
+}
+
+void FrameView::showMenuMode() {
+    const auto mode = platform::user::menuMode();
+    const bool mine = mode.window == hwnd_;
+    menuBar_->setHighlighted(mine ? mode.highlighted : -1);
+    const auto bar = menuBar_->actions();
+    QMenu* wanted = nullptr;
+    if (mine && mode.open && mode.highlighted >= 0 && mode.highlighted < bar.size())
+        wanted = bar[mode.highlighted]->menu();
+    syncingMenu_++;
+    if (shown_ && shown_ != wanted) {
+        QMenu* old = shown_;
+        shown_ = nullptr;
+        if (old->isVisible()) old->hide();
+    }
+    if (wanted) {
+        if (shown_ != wanted) {
+            shown_ = wanted;
+            const QRect item = menuBar_->actionGeometry(bar[mode.highlighted]);
+            wanted->popup(menuBar_->mapToGlobal(item.bottomLeft()));
+        }
+        const auto items = wanted->actions();
+        if (mode.item >= 0 && mode.item < items.size()) wanted->setActiveAction(items[mode.item]);
+    }
+    syncingMenu_--;
 }
 
 void FrameView::layoutInside() {
@@ -553,6 +773,8 @@ void FrameView::closeEvent(QCloseEvent* e) {
 
 DisplayDriver* createDisplay(int menuBarHeight) {
     theDisplay = new Display(menuBarHeight);
+    qApp->installEventFilter(new KeyForwarder());
+    QAccessible::installFactory(accessibleFor);
     return theDisplay;
 }
 

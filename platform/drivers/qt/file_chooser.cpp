@@ -1,5 +1,6 @@
 // The open dialog on QFileDialog.
 #include <QFileDialog>
+#include <QIcon>
 #include <QStringList>
 
 #include "platform/drivers/qt/qt_drivers.h"
@@ -8,12 +9,16 @@ namespace platform::qt {
 
 namespace {
 
-// Windows separates the patterns of one filter with semicolons, Qt with spaces.
+// Windows separates the patterns of one filter with semicolons, Qt with spaces. Windows'
+// "*.*" is every file, names without a dot too, which is Qt's "*".
 QString qtPatterns(const std::string& patterns) {
     QStringList list;
     for (const QString& p : QString::fromStdString(patterns).split(u';', Qt::SkipEmptyParts)) {
         const QString trimmed = p.trimmed();
-        if (!trimmed.isEmpty()) list << trimmed;
+        if (trimmed == QStringLiteral("*.*"))
+            list << QStringLiteral("*");
+        else if (!trimmed.isEmpty())
+            list << trimmed;
     }
     return list.join(u' ');
 }
@@ -25,10 +30,11 @@ public:
     std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override {
         QWidget* owner = desktopWindowFor(request.owner);
         QFileDialog dialog(owner);
-        // Qt's own dialog behaves the same on every desktop, and under a virtual display.
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        // The desktop's own dialog where its platform theme offers one (GNOME, KDE, a
+        // portal); Qt's own elsewhere, as under a virtual display.
         // The filter's text is shown as given, without Qt's "(patterns)" appended.
         dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setWindowIcon(applicationIcon());
         dialog.setWindowTitle(request.title.empty() ? QStringLiteral("Open")
                                                     : QString::fromStdString(request.title));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);

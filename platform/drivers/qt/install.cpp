@@ -1,13 +1,18 @@
 // Connecting to the desktop and installing the drivers.
 #include <QApplication>
+#include <QIcon>
 #include <QMenuBar>
 
 #include "platform/drivers/qt/qt_drivers.h"
 #include "platform/drivers/qt/qt_platform.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <optional>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace platform::qt {
@@ -15,6 +20,7 @@ namespace platform::qt {
 namespace {
 
 QApplication* application = nullptr;
+std::string problem;
 
 bool hasVariable(const char* name) {
     const char* value = std::getenv(name);
@@ -65,6 +71,28 @@ private:
     bool reachable_ = false;
 };
 
+// Whether a Wayland compositor answers at WAYLAND_DISPLAY: a socket name in
+// XDG_RUNTIME_DIR, or an absolute path.
+bool waylandReachable() {
+    const std::string name = std::getenv("WAYLAND_DISPLAY");
+    std::string path = name;
+    if (name.front() != '/') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (!runtime || !*runtime) return false;
+        path = std::string(runtime) + "/" + name;
+    }
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool connected =
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return connected;
+}
+
 // The height Qt gives a menu bar with one menu in the current style and font.
 int menuBarHeight() {
     QMenuBar probe;
@@ -73,6 +101,10 @@ int menuBarHeight() {
 }
 
 } // namespace
+
+std::string displayProblem() {
+    return problem;
+}
 
 void uninstall() {
     if (!application) return;
@@ -89,10 +121,23 @@ void uninstall() {
 bool install() {
     if (application) return true;
     std::optional<XDisplayProbe> probe;
-    if (!hasVariable("WAYLAND_DISPLAY")) {
-        if (!hasVariable("DISPLAY")) return false;
+    problem.clear();
+    const bool wayland = hasVariable("WAYLAND_DISPLAY") && waylandReachable();
+    if (!wayland) {
+        if (!hasVariable("DISPLAY")) {
+            problem = hasVariable("WAYLAND_DISPLAY")
+                          ? "the Wayland display " + std::string(std::getenv("WAYLAND_DISPLAY")) +
+                                " cannot be reached"
+                          : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+            return false;
+        }
         probe.emplace();
-        if (!probe->reachable()) return false;
+        if (!probe->reachable()) {
+            problem = "the display " + std::string(std::getenv("DISPLAY")) + " cannot be reached";
+            return false;
+        }
+        // A compositor that does not answer is no reason to fail where X does.
+        if (hasVariable("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     // The player reads no command line: Qt gets a fixed one instead of ours.
     static int argc = 1;
@@ -101,6 +146,10 @@ bool install() {
     application = new QApplication(argc, argv);
     probe.reset();
     QApplication::setApplicationName(QStringLiteral("Marrowtone"));
+    // The desktop matches our windows to data/marrowtone.desktop, and every window of ours,
+    // the open dialog too, shows the program's icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("marrowtone"));
+    QApplication::setWindowIcon(applicationIcon());
     // Our layer decides when the program ends (WM_QUIT), not the last window closing.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -4,6 +4,7 @@
 #include "platform/drivers/registry.h"
 #include "platform/win32.h"
 
+class QIcon;
 class QWidget;
 
 namespace platform::qt {
@@ -21,6 +22,10 @@ public:
     ModalLoopScope(const ModalLoopScope&) = delete;
     ModalLoopScope& operator=(const ModalLoopScope&) = delete;
 };
+
+// What the desktop shows for the system's application icon (IDI_APPLICATION): the program's
+// own, from the icon theme or built in.
+QIcon applicationIcon();
 
 FileChooser* createFileChooser();
 

@@ -1,5 +1,6 @@
 // GetOpenFileNameW through the file chooser: the request it makes of the record, the
 // scripted headless answers, and how the answer comes back into the caller's buffer.
+#include "platform/comdlg32/comdlg32_private.h"
 #include "platform/drivers/registry.h"
 #include "tests/platform/platform_fixture.h"
 
@@ -69,7 +70,7 @@ TEST_F(OpenDialog, TheChooserGetsTheFilterPairsTheOwnerAndTheMustExistRule) {
     EXPECT_EQ(request->selectedFilter, 0u);
     EXPECT_TRUE(request->fileMustExist);
     EXPECT_TRUE(request->title.empty());
-    EXPECT_TRUE(request->initialDirectory.empty());
+    EXPECT_FALSE(request->initialDirectory.empty()); // the starting folder's rules below
     EXPECT_EQ(headless::lastOpenFileFilters(),
               (std::vector<std::string>{"MML {*.mml}", "*.mml", "ALL {*.*}", "*.*"}));
     EXPECT_EQ(headless::scriptedOpenFileNames(), 0u);
@@ -172,6 +173,86 @@ TEST_F(OpenDialog, AnInstalledChooserIsAskedInsteadOfTheScript) {
     EXPECT_STREQ(platform::fileChooser().name(), "headless");
     EXPECT_TRUE(GetOpenFileNameW(&ofn));
     EXPECT_EQ(chosen(), ascii(existing));
+}
+
+TEST(FilePatterns, MatchAsOnWindows) {
+    using platform::detail::matchesFilePattern;
+    EXPECT_TRUE(matchesFilePattern("*.*", "README"));
+    EXPECT_TRUE(matchesFilePattern("*.*", "song.mml"));
+    EXPECT_TRUE(matchesFilePattern("*.*", ".hidden"));
+    EXPECT_TRUE(matchesFilePattern("*.mml", "SONG.MML"));
+    EXPECT_FALSE(matchesFilePattern("*.mml", "README"));
+    EXPECT_FALSE(matchesFilePattern("*.mml", "song.mml.bak"));
+    EXPECT_TRUE(matchesFilePattern("song.*", "song"));
+    EXPECT_TRUE(matchesFilePattern("s?ng.mml", "sang.mml"));
+    EXPECT_FALSE(matchesFilePattern("s?ng.mml", "sng.mml"));
+    // Many stars against a long name that does not match: no exponential search.
+    EXPECT_FALSE(matchesFilePattern("*a*a*a*a*a*a*a*a*a*a*b", std::string(5000, 'a')));
+}
+
+// Where the dialog starts when the caller names no folder. Each case runs in a folder and
+// with a home of its own, and puts both back.
+class StartingFolder : public OpenDialog {
+protected:
+    void SetUp() override {
+        OpenDialog::SetUp();
+        savedCwd = fs::current_path();
+        const char* h = std::getenv("HOME");
+        savedHome = h ? h : "";
+        home = dir / "home";
+        empty = dir / "empty";
+        others = dir / "others";
+        fs::create_directories(home);
+        fs::create_directories(empty);
+        fs::create_directories(others);
+        std::ofstream(others / "README") << "no dot\n";
+        setenv("HOME", home.c_str(), 1);
+    }
+    void TearDown() override {
+        fs::current_path(savedCwd);
+        setenv("HOME", savedHome.c_str(), 1);
+        OpenDialog::TearDown();
+    }
+
+    std::string startsIn(DWORD filterIndex = 1) {
+        ofn.nFilterIndex = filterIndex;
+        GetOpenFileNameW(&ofn); // nothing scripted: cancelled
+        auto request = headless::lastOpenFileRequest();
+        return request ? request->initialDirectory : "(not asked)";
+    }
+
+    fs::path savedCwd, home, empty, others;
+    std::string savedHome;
+};
+
+TEST_F(StartingFolder, TheCurrentFolderWhenItHoldsFilesOfTheFilterElseHome) {
+    fs::current_path(dir); // holds song.mml
+    EXPECT_EQ(startsIn(1), dir.string());
+    fs::current_path(empty);
+    EXPECT_EQ(startsIn(1), home.string());
+    EXPECT_EQ(startsIn(2), home.string());
+    // A file without a dot counts for "ALL {*.*}", not for "MML {*.mml}".
+    fs::current_path(others);
+    EXPECT_EQ(startsIn(2), others.string());
+    EXPECT_EQ(startsIn(1), home.string());
+}
+
+TEST_F(StartingFolder, LaterTheFolderOfTheLastChoice) {
+    fs::current_path(empty);
+    const std::string readme = (others / "README").string();
+    headless::scriptOpenFileName(readme);
+    ofn.nFilterIndex = 2;
+    ASSERT_TRUE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(chosen(), ascii(readme));
+    fs::current_path(dir);
+    EXPECT_EQ(startsIn(1), others.string());
+}
+
+TEST_F(StartingFolder, AnInitialFolderGivenIsKept) {
+    fs::current_path(dir);
+    const std::u16string given = ascii(empty.string());
+    ofn.lpstrInitialDir = given.c_str();
+    EXPECT_EQ(startsIn(1), empty.string());
 }
 
 } // namespace

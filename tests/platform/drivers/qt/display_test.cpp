@@ -1,13 +1,21 @@
 // The Qt display driver against our window system, on a real (virtual) X display: what the
 // user does to the desktop window arrives as the messages Windows sends, and what our layer
 // changes shows on the desktop.
+#include <QAccessible>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QIcon>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSizeGrip>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
+#include "platform/drivers/qt/qt_drivers.h"
 #include "platform/drivers/qt/qt_platform.h"
 
 #include "platform/comctl32/control_views.h"
@@ -77,6 +85,7 @@ protected:
             wc.lpfnWndProc = recordingProc;
             wc.hInstance = GetModuleHandleW(nullptr);
             wc.lpszClassName = kClass;
+            wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION); // as the player's frame does
             ASSERT_NE(RegisterClassExW(&wc), 0);
             registered = true;
         }
@@ -228,6 +237,161 @@ TEST_F(QtDriverTest, TheCloseBoxClosesThroughTheDefaultProcessing) {
     EXPECT_TRUE(pumpUntil([this] { return frame() == nullptr; }));
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)); // from WM_DESTROY
+}
+
+// The menu bar's keyboard mode runs in our layer; the desktop window shows it and hands it
+// every key.
+TEST_F(QtDriverTest, F10HighlightsFileDownOpensItReturnChooses) {
+    QWidget* f = frame();
+    auto* bar = f->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QMenu* file = bar->actions()[0]->menu();
+    const QImage plain = bar->grab().toImage();
+    QTest::keyClick(f, Qt::Key_F10);
+    ASSERT_TRUE(pumpUntil([this] { return platform::user::menuMode().window == hwnd; }));
+    // Drawn: the highlighted "File" changes the bar's pixels.
+    EXPECT_NE(bar->grab().toImage(), plain);
+    EXPECT_FALSE(file->isVisible());
+    QTest::keyClick(f, Qt::Key_Down);
+    ASSERT_TRUE(pumpUntil([&] { return file->isVisible(); }));
+    EXPECT_EQ(file->activeAction(), file->actions()[0]);
+    // The popup has the keyboard now; its keys go to our layer too.
+    QTest::keyClick(file, Qt::Key_Return);
+    ASSERT_TRUE(pumpUntil([this] { return lastOf(hwnd, WM_COMMAND) != nullptr; }));
+    EXPECT_EQ(lastOf(hwnd, WM_COMMAND)->wParam, MAKEWPARAM(kOpenId, 0));
+    EXPECT_TRUE(pumpUntil([&] { return !file->isVisible(); }));
+    EXPECT_EQ(platform::user::menuMode().window, nullptr);
+    EXPECT_TRUE(pumpUntil([&] { return bar->grab().toImage() == plain; }));
+    EXPECT_EQ(lastOf(hwnd, WM_KEYDOWN), nullptr);
+}
+
+TEST_F(QtDriverTest, EscapeFromThePopupLeavesTheModeAndTheNextKeyArrives) {
+    QWidget* f = frame();
+    QMenu* file = f->findChild<QMenuBar*>()->actions()[0]->menu();
+    QTest::keyClick(f, Qt::Key_Alt);
+    ASSERT_TRUE(pumpUntil([this] { return platform::user::menuMode().window == hwnd; }));
+    QTest::keyClick(f, Qt::Key_Return);
+    ASSERT_TRUE(pumpUntil([&] { return file->isVisible(); }));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(pumpUntil([&] { return !file->isVisible(); }));
+    EXPECT_EQ(platform::user::menuMode().window, nullptr);
+    QTest::keyClick(f, Qt::Key_Down);
+    ASSERT_TRUE(pumpUntil([this] { return lastOf(hwnd, WM_KEYDOWN) != nullptr; }));
+    EXPECT_EQ(lastOf(hwnd, WM_KEYDOWN)->wParam, static_cast<WPARAM>(VK_DOWN));
+    EXPECT_EQ(lastOf(hwnd, WM_COMMAND), nullptr);
+}
+
+TEST_F(QtDriverTest, APopupOpenedByTheMouseIsTheMenuModesToo) {
+    auto* bar = frame()->findChild<QMenuBar*>();
+    QMenu* file = bar->actions()[0]->menu();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
+    ASSERT_TRUE(pumpUntil([&] { return file->isVisible(); }));
+    EXPECT_TRUE(platform::user::menuMode().open);
+    QTest::keyClick(file, Qt::Key_Down);
+    ASSERT_TRUE(pumpUntil([&] { return file->activeAction() == file->actions()[0]; }));
+    QTest::keyClick(file, Qt::Key_Escape);
+    ASSERT_TRUE(pumpUntil([&] { return !file->isVisible(); }));
+    EXPECT_EQ(platform::user::menuMode().window, nullptr);
+}
+
+TEST_F(QtDriverTest, ADefaultPositionIsLeftToTheWindowManager) {
+    // The fixture's window was given (40, 50): the desktop was told so.
+    EXPECT_TRUE(frame()->testAttribute(Qt::WA_Moved));
+    HWND placed = CreateWindowExW(0, kClass, u"Placed", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(placed, nullptr);
+    QWidget* view = platform::qt::desktopWindowFor(placed);
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return view->isVisible(); }));
+    EXPECT_FALSE(view->testAttribute(Qt::WA_Moved));
+    EXPECT_EQ(view->size(), QSize(200, 100));
+    // A move asked for later is honoured.
+    SetWindowPos(placed, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_TRUE(pumpUntil([&] { return view->pos() == QPoint(70, 80); }));
+    DestroyWindow(placed);
+    pumpUntil([] { return false; }, 50ms);
+}
+
+TEST_F(QtDriverTest, TheStockApplicationIconIsTheProgramsOwn) {
+    const QIcon own = platform::qt::applicationIcon();
+    ASSERT_FALSE(own.isNull());
+    // No theme here has "marrowtone": the built-in picture stands in, at its full size.
+    EXPECT_EQ(own.pixmap(48, 48).size(), QSize(48, 48));
+    EXPECT_EQ(frame()->windowIcon().cacheKey(), own.cacheKey());
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("marrowtone"));
+}
+
+TEST_F(QtDriverTest, TheOpenDialogListsFilesWithoutADotUnderAllAndShowsTheIcon) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"README", "song.mml"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    platform::OpenFileRequest request;
+    request.owner = hwnd;
+    request.filters = {{"MML {*.mml}", "*.mml"}, {"ALL {*.*}", "*.*"}};
+    request.selectedFilter = 1;
+    request.initialDirectory = dir.path().toStdString();
+    request.fileMustExist = true;
+
+    // Reads the dialog's list while it runs, then cancels it.
+    QStringList listed;
+    qint64 icon = 0;
+    int ticks = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) dialog = d;
+        if (!dialog) return;
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        if (view && view->model()) {
+            QStringList names;
+            const QModelIndex root = view->rootIndex();
+            for (int i = 0; i < view->model()->rowCount(root); i++)
+                names << view->model()->index(i, 0, root).data().toString();
+            icon = dialog->windowIcon().cacheKey();
+            // The folder is read in the background: wait for both files, or give up.
+            if (names.size() >= 2 || ++ticks > 250) {
+                listed = names;
+                dialog->reject();
+            }
+        }
+    });
+    poll.start(20);
+    EXPECT_FALSE(platform::fileChooser().chooseFileToOpen(request).has_value());
+    poll.stop();
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{QStringLiteral("README"), QStringLiteral("song.mml")}));
+    EXPECT_EQ(icon, platform::qt::applicationIcon().cacheKey());
+}
+
+TEST_F(QtDriverTest, AScreenReaderSeesAFrameNamedByItsCaptionAndAStatusBar) {
+    QAccessibleInterface* top = QAccessible::queryAccessibleInterface(frame());
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->role(), QAccessible::Window); // a frame to AT-SPI
+    EXPECT_EQ(top->text(QAccessible::Name), QStringLiteral("Probe"));
+
+    std::vector<QAccessibleInterface*> bars;
+    for (QWidget* w : frame()->findChildren<QWidget*>())
+        if (QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            a && a->role() == QAccessible::StatusBar)
+            bars.push_back(a);
+    ASSERT_EQ(bars.size(), 1u);
+    EXPECT_EQ(bars[0]->text(QAccessible::Name), QString());
+    SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(u"Playing song.mml"));
+    EXPECT_EQ(bars[0]->text(QAccessible::Name), QStringLiteral("Playing song.mml"));
+    // Reached from the frame, as a screen reader walks the tree.
+    std::function<bool(QAccessibleInterface*, int)> holdsBar = [&](QAccessibleInterface* a,
+                                                                   int depth) {
+        if (a->role() == QAccessible::StatusBar) return true;
+        for (int i = 0; depth < 4 && i < a->childCount(); i++)
+            if (a->child(i) && holdsBar(a->child(i), depth + 1)) return true;
+        return false;
+    };
+    EXPECT_TRUE(holdsBar(top, 0));
 }
 
 TEST_F(QtDriverTest, AMessagePostedFromAnotherThreadEndsTheWaitAtOnce) {
