@@ -1,5 +1,17 @@
 # Shared by the desktop tests of sound, after lib.sh. Sourced, not run.
 
+# The arguments every sound test takes: PLAYER RENDERER CHECKER SCORE ARTEFACT_DIR, then
+# optionally the first-sound probe.
+audio_test_arguments() {
+    player=$1
+    renderer=$2
+    checker=$3
+    score=$(cd "$(dirname "$4")" && pwd)/$(basename "$4")
+    artefacts=$5
+    FIRST_SOUND=${6:-}
+    mkdir -p "$artefacts"
+}
+
 # Where the test's own audio server lives, without starting it: a program started now looks
 # for the server there (and finds none until start_pulse).
 pulse_environment() {
@@ -14,11 +26,7 @@ pulse_environment() {
 # Waits for the open dialog to go away, generously: on a loaded machine the player may take
 # its time to take the keys and accept the file.
 wait_for_choice() {
-    for _ in $(seq 300); do
-        xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    fail "$1"
+    wait_for_dialog_to_close "$1" 300
 }
 
 # Stops the test's audio server and waits until it is gone.

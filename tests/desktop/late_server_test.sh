@@ -2,14 +2,9 @@
 # No audio server when the player starts (a score chosen then plays silently); once one has
 # started, the next score chosen is heard byte for byte.
 #   late_server_test.sh PLAYER RENDERER CHECKER SCORE ARTEFACT_DIR
-player=$1
-renderer=$2
-checker=$3
-score=$(cd "$(dirname "$4")" && pwd)/$(basename "$4")
-artefacts=$5
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/audio_lib.sh"
-mkdir -p "$artefacts"
+audio_test_arguments "$@"
 
 pulse_environment
 start_xvfb

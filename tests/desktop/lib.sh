@@ -168,9 +168,10 @@ enter_path() {
     xdotool key Return
 }
 
-# Waits up to 5 seconds for the open dialog to go away; fails with the message if it stays.
+# Waits for the open dialog to go away (tenths of a second, 50 unless given); fails with the
+# message if it stays.
 wait_for_dialog_to_close() {
-    for _ in $(seq 50); do
+    for _ in $(seq "${2:-50}"); do
         xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || return 0
         sleep 0.1
     done

@@ -3,14 +3,9 @@
 # runs (a score chosen meanwhile plays silently), then starts again, and the next score
 # chosen is heard byte for byte.
 #   server_restart_test.sh PLAYER RENDERER CHECKER SCORE ARTEFACT_DIR
-player=$1
-renderer=$2
-checker=$3
-score=$(cd "$(dirname "$4")" && pwd)/$(basename "$4")
-artefacts=$5
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/audio_lib.sh"
-mkdir -p "$artefacts"
+audio_test_arguments "$@"
 
 start_pulse
 start_xvfb

@@ -7,24 +7,24 @@ namespace {
 
 using Menus = PlatformTest;
 
-BOOL insertItem(HMENU menu, UINT before, UINT id, const WCHAR* text) {
+// A string item: a command (`id`) or, with `popup`, a submenu.
+BOOL insertString(HMENU menu, UINT before, UINT id, HMENU popup, const WCHAR* text) {
     MENUITEMINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = MIIM_ID | MIIM_TYPE;
+    info.fMask = (popup ? MIIM_SUBMENU : MIIM_ID) | MIIM_TYPE;
     info.fType = MFT_STRING;
     info.wID = id;
+    info.hSubMenu = popup;
     info.dwTypeData = const_cast<LPWSTR>(text);
     return InsertMenuItemW(menu, before, FALSE, &info);
 }
 
+BOOL insertItem(HMENU menu, UINT before, UINT id, const WCHAR* text) {
+    return insertString(menu, before, id, nullptr, text);
+}
+
 BOOL insertPopup(HMENU menu, UINT before, HMENU popup, const WCHAR* text) {
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_SUBMENU | MIIM_TYPE;
-    info.fType = MFT_STRING;
-    info.hSubMenu = popup;
-    info.dwTypeData = const_cast<LPWSTR>(text);
-    return InsertMenuItemW(menu, before, FALSE, &info);
+    return insertString(menu, before, 0, popup, text);
 }
 
 std::u16string itemText(HMENU menu, int position) {

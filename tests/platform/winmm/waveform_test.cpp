@@ -123,6 +123,16 @@ protected:
     }
 
     // Prepares and writes a header, as the player does.
+    // Opens a device on the manual driver and queues one block of 4000 bytes on it.
+    HWAVEOUT queueOneBlockOnManual(std::vector<uint8_t>& bytes, WAVEHDR& hdr) {
+        platform::setAudioDriver(&manual);
+        HWAVEOUT h = openDevice();
+        bytes = pattern(4000, 1);
+        hdr = headerFor(bytes);
+        queue(h, hdr);
+        return h;
+    }
+
     static void queue(HWAVEOUT h, WAVEHDR& header) {
         EXPECT_EQ(waveOutPrepareHeader(h, &header, sizeof header),
                   static_cast<MMRESULT>(MMSYSERR_NOERROR));
@@ -447,11 +457,9 @@ TEST_F(WaveOut, ResetMarksEveryQueuedHeaderDone) {
 
 TEST_F(WaveOut, ADeviceReportingFromItsOwnThreadPostsTheDoneNotice) {
     ManualDriver& driver = manual;
-    platform::setAudioDriver(&driver);
-    HWAVEOUT h = openDevice();
-    auto bytes = pattern(4000, 1);
-    WAVEHDR hdr = headerFor(bytes);
-    queue(h, hdr);
+    std::vector<uint8_t> bytes;
+    WAVEHDR hdr{};
+    HWAVEOUT h = queueOneBlockOnManual(bytes, hdr);
     ASSERT_EQ(driver.plays, (std::vector<size_t>{4000}));
     driver.report(0);
     EXPECT_NE(hdr.dwFlags & WHDR_DONE, 0u);
@@ -469,11 +477,9 @@ TEST_F(WaveOut, ADeviceReportingFromItsOwnThreadPostsTheDoneNotice) {
 
 TEST_F(WaveOut, AReportAfterResetOrCloseIsHarmless) {
     ManualDriver& driver = manual;
-    platform::setAudioDriver(&driver);
-    HWAVEOUT h = openDevice();
-    auto bytes = pattern(4000, 1);
-    WAVEHDR hdr = headerFor(bytes);
-    queue(h, hdr);
+    std::vector<uint8_t> bytes;
+    WAVEHDR hdr{};
+    HWAVEOUT h = queueOneBlockOnManual(bytes, hdr);
     ASSERT_EQ(waveOutReset(h), static_cast<MMRESULT>(MMSYSERR_NOERROR));
     EXPECT_EQ(driver.stops, 1);
     size_t afterReset = notices().size();
