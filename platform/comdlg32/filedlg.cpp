@@ -71,18 +71,8 @@ bool holdsMatchingFile(const std::filesystem::path& folder, const std::string& p
     for (; !error && it != end && seen < kFolderScanLimit; it.increment(error), seen++) {
         if (!it->is_regular_file(error)) continue;
         const std::string name = it->path().filename().string();
-        size_t start = 0;
-        while (start <= patterns.size()) {
-            size_t stop = patterns.find(';', start);
-            if (stop == std::string::npos) stop = patterns.size();
-            std::string pattern = patterns.substr(start, stop - start);
-            while (!pattern.empty() && pattern.front() == ' ')
-                pattern.erase(pattern.begin());
-            while (!pattern.empty() && pattern.back() == ' ')
-                pattern.pop_back();
-            if (!pattern.empty() && matchesFilePattern(pattern, name)) return true;
-            start = stop + 1;
-        }
+        for (const std::string& pattern : splitFilePatterns(patterns))
+            if (matchesFilePattern(pattern, name)) return true;
     }
     return false;
 }

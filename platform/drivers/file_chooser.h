@@ -21,6 +21,23 @@ struct OpenFileRequest {
     bool fileMustExist = false;
 };
 
+// The patterns of one filter ("*.mml; *.txt"), each trimmed, the empty ones left out.
+inline std::vector<std::string> splitFilePatterns(const std::string& patterns) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= patterns.size()) {
+        size_t stop = patterns.find(';', start);
+        if (stop == std::string::npos) stop = patterns.size();
+        const size_t first = patterns.find_first_not_of(' ', start);
+        if (first != std::string::npos && first < stop) {
+            const size_t last = patterns.find_last_not_of(' ', stop - 1);
+            out.push_back(patterns.substr(first, last - first + 1));
+        }
+        start = stop + 1;
+    }
+    return out;
+}
+
 class FileChooser {
 public:
     virtual ~FileChooser() = default;

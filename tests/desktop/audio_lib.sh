@@ -12,15 +12,11 @@ audio_test_arguments() {
     mkdir -p "$artefacts"
 }
 
-# Where the test's own audio server lives, without starting it: a program started now looks
-# for the server there (and finds none until start_pulse).
-pulse_environment() {
-    PULSE_RUNTIME_PATH="$WORK/pulse"
-    XDG_RUNTIME_DIR="$WORK/xdg"
-    HOME="$WORK/home"
-    export PULSE_RUNTIME_PATH XDG_RUNTIME_DIR HOME
-    mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR" "$HOME"
-    chmod 700 "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
+# The player on a display of the test's own, with an audio server of the test's own.
+start_player_and_server() {
+    start_pulse
+    start_xvfb
+    start_player "$player"
 }
 
 # Waits for the open dialog to go away, generously: on a loaded machine the player may take

@@ -65,17 +65,23 @@ start_xvfb() {
     fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 }
 
-# Starts a PulseAudio server of the test's own whose default sink records at 11025 Hz,
-# 8-bit unsigned mono, into its monitor source. Without rewinds: a sink that rewinds to mix
-# in a new stream sooner does so behind its monitor's back, which then misses the stream's
-# first tenth of a second.
-start_pulse() {
+# Where the test's own audio server lives, without starting it: a program started now looks
+# for the server there (and finds none until start_pulse).
+pulse_environment() {
     PULSE_RUNTIME_PATH="$WORK/pulse"
     XDG_RUNTIME_DIR="$WORK/xdg"
     HOME="$WORK/home"
     export PULSE_RUNTIME_PATH XDG_RUNTIME_DIR HOME
     mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR" "$HOME"
     chmod 700 "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
+}
+
+# Starts a PulseAudio server of the test's own whose default sink records at 11025 Hz,
+# 8-bit unsigned mono, into its monitor source. Without rewinds: a sink that rewinds to mix
+# in a new stream sooner does so behind its monitor's back, which then misses the stream's
+# first tenth of a second.
+start_pulse() {
+    pulse_environment
     PULSE_STARTED=yes
     pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr \
         -L module-native-protocol-unix \

@@ -7,9 +7,7 @@
 . "$(dirname "$0")/audio_lib.sh"
 audio_test_arguments "$@"
 
-start_pulse
-start_xvfb
-start_player "$player"
+start_player_and_server
 hear_score "$score" "$renderer" "$checker" "$artefacts" recorded
 check_audio_client "$(basename "$player")"
 exit_through_menu

@@ -18,20 +18,13 @@ std::string acceptList(const OpenFileRequest& request) {
     if (request.filters.empty() || request.selectedFilter >= request.filters.size()) return "";
     const std::string& patterns = request.filters[request.selectedFilter].second;
     std::string accept;
-    size_t start = 0;
-    while (start <= patterns.size()) {
-        size_t end = patterns.find(';', start);
-        if (end == std::string::npos) end = patterns.size();
-        std::string p = patterns.substr(start, end - start);
-        while (!p.empty() && p.front() == ' ')
-            p.erase(p.begin());
+    for (const std::string& p : splitFilePatterns(patterns)) {
         if (p == "*" || p == "*.*") return "";
         if (p.size() > 2 && p.compare(0, 2, "*.") == 0 &&
             p.find_first_of("*?", 2) == std::string::npos) {
             if (!accept.empty()) accept += ',';
             accept += p.substr(1);
         }
-        start = end + 1;
     }
     return accept;
 }

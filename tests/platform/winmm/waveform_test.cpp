@@ -123,13 +123,13 @@ protected:
     }
 
     // Prepares and writes a header, as the player does.
-    // Opens a device on the manual driver and queues one block of 4000 bytes on it.
-    HWAVEOUT queueOneBlockOnManual(std::vector<uint8_t>& bytes, WAVEHDR& hdr) {
+    // Opens a device on the manual driver and queues `block`, 4000 bytes, on it.
+    HWAVEOUT queueOneBlockOnManual() {
         platform::setAudioDriver(&manual);
         HWAVEOUT h = openDevice();
-        bytes = pattern(4000, 1);
-        hdr = headerFor(bytes);
-        queue(h, hdr);
+        blockBytes = pattern(4000, 1);
+        block = headerFor(blockBytes);
+        queue(h, block);
         return h;
     }
 
@@ -146,6 +146,8 @@ protected:
     WAVEFORMATEX format{};
     // Outlives every device, which the tear-down closes.
     ManualDriver manual;
+    std::vector<uint8_t> blockBytes;
+    WAVEHDR block{};
 };
 
 // Polls for a state the feeder thread brings about.
@@ -457,9 +459,8 @@ TEST_F(WaveOut, ResetMarksEveryQueuedHeaderDone) {
 
 TEST_F(WaveOut, ADeviceReportingFromItsOwnThreadPostsTheDoneNotice) {
     ManualDriver& driver = manual;
-    std::vector<uint8_t> bytes;
-    WAVEHDR hdr{};
-    HWAVEOUT h = queueOneBlockOnManual(bytes, hdr);
+    HWAVEOUT h = queueOneBlockOnManual();
+    WAVEHDR& hdr = block;
     ASSERT_EQ(driver.plays, (std::vector<size_t>{4000}));
     driver.report(0);
     EXPECT_NE(hdr.dwFlags & WHDR_DONE, 0u);
@@ -477,9 +478,8 @@ TEST_F(WaveOut, ADeviceReportingFromItsOwnThreadPostsTheDoneNotice) {
 
 TEST_F(WaveOut, AReportAfterResetOrCloseIsHarmless) {
     ManualDriver& driver = manual;
-    std::vector<uint8_t> bytes;
-    WAVEHDR hdr{};
-    HWAVEOUT h = queueOneBlockOnManual(bytes, hdr);
+    HWAVEOUT h = queueOneBlockOnManual();
+    WAVEHDR& hdr = block;
     ASSERT_EQ(waveOutReset(h), static_cast<MMRESULT>(MMSYSERR_NOERROR));
     EXPECT_EQ(driver.stops, 1);
     size_t afterReset = notices().size();
