@@ -159,8 +159,8 @@ public:
         data_ = data;
         size_ = size;
         position_ = 0;
-        const pa_sample_spec* spec = pa_stream_get_sample_spec(stream_);
-        playedBy_ = pa_rtclock_now() + pa_bytes_to_usec(size, spec);
+        const pa_sample_spec* sampleSpec = pa_stream_get_sample_spec(stream_);
+        playedBy_ = pa_rtclock_now() + pa_bytes_to_usec(size, sampleSpec);
         feed();
     }
 
@@ -307,14 +307,15 @@ public:
     }
 
     std::unique_ptr<AudioDevice> open(const WAVEFORMATEX& format) override {
-        pa_sample_spec spec{};
-        if (!toPulseFormat(format, spec)) return nullptr;
+        pa_sample_spec sampleSpec{};
+        if (!toPulseFormat(format, sampleSpec)) return nullptr;
         Lock lock;
         if (!pulse().running) return nullptr;
         pa_context* c = connection();
         if (!c) return nullptr;
         pa_proplist* properties = clientProperties();
-        pa_stream* stream = pa_stream_new_with_proplist(c, "Playback", &spec, nullptr, properties);
+        pa_stream* stream =
+            pa_stream_new_with_proplist(c, "Playback", &sampleSpec, nullptr, properties);
         pa_proplist_free(properties);
         if (!stream) return nullptr;
         pa_stream_set_state_callback(
@@ -322,7 +323,7 @@ public:
             nullptr);
         pa_buffer_attr attr;
         attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kBufferUsec, &spec));
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kBufferUsec, &sampleSpec));
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
