@@ -15,14 +15,14 @@
 
 int main(int argc, char** argv) {
     const long seconds = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10;
-    const pa_sample_spec spec{PA_SAMPLE_U8, 11025, 1};
+    const pa_sample_spec sampleSpec{PA_SAMPLE_U8, 11025, 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = 110; // a hundredth of a second: the time is known to about that
     int error = 0;
     pa_simple* monitor =
         pa_simple_new(nullptr, "first sound", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "monitor",
-                      &spec, nullptr, &attr, &error);
+                      &sampleSpec, nullptr, &attr, &error);
     if (!monitor) {
         std::fprintf(stderr, "cannot listen: %s\n", pa_strerror(error));
         return 2;

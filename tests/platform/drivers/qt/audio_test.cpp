@@ -71,13 +71,13 @@ TEST(QtAudioDevice, StopSilencesAtOnceAndReportsNothing) {
 // Listens to what the server's default output plays until a byte other than its silence
 // (128) comes, or `limit` of sound has gone by.
 bool heardSound(milliseconds limit) {
-    const pa_sample_spec spec{PA_SAMPLE_U8, 11025, 1};
+    const pa_sample_spec sampleSpec{PA_SAMPLE_U8, 11025, 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = 256;
     int error = 0;
     pa_simple* monitor = pa_simple_new(nullptr, "audio test", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
-                                       "monitor", &spec, nullptr, &attr, &error);
+                                       "monitor", &sampleSpec, nullptr, &attr, &error);
     if (!monitor) return false;
     bool heard = false;
     uint8_t chunk[256];
