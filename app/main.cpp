@@ -1,17 +1,12 @@
 // The player. It reads no command line: everything happens in its window.
 #include "app/player.h"
+#include "platform/drivers/driver_set.h"
 
-#ifdef MARROWTONE_QT
-#include "platform/drivers/qt/qt_platform.h"
-
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
-#endif
 
-#include <cstdio>
-
-#ifdef MARROWTONE_QT
 namespace {
 
 // The renderer to point a user without a display to: the one built beside the player when
@@ -27,20 +22,15 @@ std::string rendererCommand() {
 }
 
 } // namespace
-#endif
 
 int main() {
-#ifdef MARROWTONE_QT
-    // Elsewhere than on Windows the window, the dialog and the sound come from the desktop.
-    if (!platform::qt::install()) {
-        std::fprintf(stderr, "marrowtone: no display: %s; to render a score to a WAV file use %s\n",
-                     platform::qt::displayProblem().c_str(), rendererCommand().c_str());
+    // The window, the dialog and the sound come from the drivers the program is linked with.
+    if (const std::string problem = platform::startDrivers(); !problem.empty()) {
+        std::fprintf(stderr, "marrowtone: %s; to render a score to a WAV file use %s\n",
+                     problem.c_str(), rendererCommand().c_str());
         return 1;
     }
-#endif
     const int status = playerMain(stderr);
-#ifdef MARROWTONE_QT
-    platform::qt::uninstall();
-#endif
+    platform::stopDrivers(status);
     return status;
 }

@@ -3,26 +3,23 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "tools/render_tool.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class WavePlayer {
+class WavePlayer final : public SoundOutput {
 public:
     WavePlayer() = default;
-    ~WavePlayer();
+    ~WavePlayer() override;
     WavePlayer(const WavePlayer&) = delete;
     WavePlayer& operator=(const WavePlayer&) = delete;
 
-    // Opens the default device for 8-bit mono at `rate`; empty on success, else why not.
-    std::string open(int32_t rate);
-    // Stops what plays and plays `pcm` from its start.
-    void start(std::vector<uint8_t> pcm);
-    // Whether the device is still playing the last start.
-    bool playing() const;
-    // Silence at once.
-    void stop();
+    std::string open(int32_t rate) override;
+    void start(std::vector<uint8_t> pcm) override;
+    bool playing() const override;
+    void stop() override;
 
 private:
     HWAVEOUT device_ = nullptr;

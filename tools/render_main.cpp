@@ -1,5 +1,7 @@
 // marrowtone-render's entry: the arguments as UTF-8, the real streams, and, for --play,
-// the sound driver and Ctrl+C.
+// the sound driver, the wave output and Ctrl+C.
+#include "platform/drivers/driver_set.h"
+#include "tools/playback.h"
 #include "tools/render_tool.h"
 
 #include <atomic>
@@ -13,10 +15,6 @@
 #else
 #include <csignal>
 #include <unistd.h>
-#endif
-
-#ifdef MARROWTONE_QT_AUDIO
-#include "platform/drivers/qt/qt_platform.h"
 #endif
 
 namespace {
@@ -35,7 +33,9 @@ void onInterrupt(int) {
 }
 #endif
 
-void prepareToPlay() {
+bool soundStarted = false;
+
+std::unique_ptr<SoundOutput> prepareToPlay() {
 #ifdef _WIN32
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 #else
@@ -45,10 +45,9 @@ void prepareToPlay() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 #endif
-#ifdef MARROWTONE_QT_AUDIO
-    // The desktop's sound server, without a display.
-    platform::qt::installAudio();
-#endif
+    // Only now: a render that does not play loads nothing of the sound server.
+    if (platform::startDrivers().empty()) soundStarted = true;
+    return std::make_unique<WavePlayer>();
 }
 
 int runWith(const std::vector<std::string>& args) {
@@ -59,11 +58,9 @@ int runWith(const std::vector<std::string>& args) {
     streams.terminal = isatty(STDERR_FILENO) != 0;
 #endif
     streams.interrupted = &interrupted;
-    streams.beforePlaying = prepareToPlay;
+    streams.soundOutput = prepareToPlay;
     const int status = runRenderTool(args, streams);
-#ifdef MARROWTONE_QT_AUDIO
-    platform::qt::uninstallAudio();
-#endif
+    if (soundStarted) platform::stopDrivers(status);
     return status;
 }
 

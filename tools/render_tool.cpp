@@ -6,7 +6,6 @@
 
 #include "sound/sound.h"
 #include "tools/file_watch.h"
-#include "tools/playback.h"
 #include "tools/render_options.h"
 #include "tools/score_report.h"
 #include "tools/wav.h"
@@ -145,8 +144,9 @@ public:
     }
 
     int play() {
-        if (io_.beforePlaying) io_.beforePlaying();
-        WavePlayer player;
+        std::unique_ptr<SoundOutput> output = io_.soundOutput ? io_.soundOutput() : nullptr;
+        if (!output) return fail("cannot play: this build has no sound output");
+        SoundOutput& player = *output;
         if (const std::string problem = player.open(options_.rate); !problem.empty())
             return fail(problem);
         std::optional<FileWatch> watch;
@@ -200,7 +200,7 @@ private:
 
     // Loads, checks and renders the score, and plays it from the start. On an error the
     // device goes on with what it played.
-    bool start(WavePlayer& player) {
+    bool start(SoundOutput& player) {
         Sound sound;
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
         ScoreReport report;

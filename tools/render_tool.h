@@ -3,10 +3,27 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+// What --play plays on. The tool stands on the engine alone; its entry hands it the wave
+// output (tools/playback.h).
+class SoundOutput {
+public:
+    virtual ~SoundOutput() = default;
+    // Opens the default device for 8-bit mono at `rate`; empty on success, else why not.
+    virtual std::string open(int32_t rate) = 0;
+    // Stops what plays and plays `pcm` from its start.
+    virtual void start(std::vector<uint8_t> pcm) = 0;
+    // Whether the device is still playing the last start.
+    virtual bool playing() const = 0;
+    // Silence at once.
+    virtual void stop() = 0;
+};
 
 struct ToolStreams {
     std::FILE* out = stdout;
@@ -15,9 +32,10 @@ struct ToolStreams {
     bool terminal = false;
     // Set from outside (Ctrl+C) to end --play at once.
     const std::atomic<bool>* interrupted = nullptr;
-    // Called once before --play opens the sound device: the entry installs the sound
-    // driver and the Ctrl+C handler there, which no other use of the tool needs.
-    std::function<void()> beforePlaying;
+    // Called once when --play begins: the entry readies the sound and the Ctrl+C handler
+    // there, which no other use of the tool needs, and gives what plays. Without it --play
+    // cannot play.
+    std::function<std::unique_ptr<SoundOutput>()> soundOutput;
 };
 
 // Exit statuses.

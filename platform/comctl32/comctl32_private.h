@@ -91,11 +91,7 @@ LRESULT CALLBACK toolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 LRESULT CALLBACK rebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Registers the controls' classes once (until the next reset).
+// Registers the controls' classes once.
 void registerCommonControlClasses();
-
-// Clearing everything between tests.
-void resetSubclasses();
-void resetControls();
 
 } // namespace platform::detail

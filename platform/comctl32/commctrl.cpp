@@ -48,11 +48,6 @@ void registerCommonControlClasses() {
     registerControl(TOOLTIPS_CLASSW, tooltipProc, arrow);
 }
 
-void resetControls() {
-    classesRegistered = false;
-    resetSubclasses();
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;

@@ -1,7 +1,6 @@
-#include "platform/comctl32/control_views.h"
+#include "platform/drivers/driver.h"
 
 #include "platform/common/unicode.h"
-#include "platform/user32/window_system.h"
 
 namespace platform::comctl {
 

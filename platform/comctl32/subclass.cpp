@@ -63,11 +63,6 @@ LRESULT CALLBACK subclassShim(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-void resetSubclasses() {
-    chains().clear();
-    subclassFrames.clear();
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;

@@ -17,7 +17,4 @@ bool matchesFilePattern(const std::string& pattern, const std::string& name);
 std::string startingFolder(const std::vector<std::pair<std::string, std::string>>& filters,
                            size_t selected);
 
-// Clearing everything between tests.
-void resetDialogs();
-
 } // namespace platform::detail

@@ -2,7 +2,7 @@
 // to the file chooser in use.
 #include "platform/comdlg32/comdlg32_private.h"
 #include "platform/common/unicode.h"
-#include "platform/drivers/registry.h"
+#include "platform/drivers/driver.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -96,10 +96,6 @@ std::string startingFolder(const std::vector<std::pair<std::string, std::string>
     if (!error && selected < filters.size() && holdsMatchingFile(current, filters[selected].second))
         return current.string();
     return userHome();
-}
-
-void resetDialogs() {
-    dialogs() = Dialogs{};
 }
 
 } // namespace platform::detail

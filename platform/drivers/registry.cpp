@@ -1,4 +1,4 @@
-#include "platform/drivers/registry.h"
+#include "platform/drivers/driver.h"
 
 #include "platform/drivers/headless/headless_drivers.h"
 

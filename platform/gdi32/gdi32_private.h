@@ -9,6 +9,4 @@ namespace platform::detail {
 // accepts it and leaves it in place.
 HBRUSH createSystemBrush(COLORREF color);
 
-void resetGdi();
-
 } // namespace platform::detail

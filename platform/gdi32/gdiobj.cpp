@@ -35,10 +35,6 @@ HBRUSH createSystemBrush(COLORREF color) {
     return brush;
 }
 
-void resetGdi() {
-    gdi() = Gdi{};
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;

@@ -27,10 +27,6 @@ bool standardCursor(int id) {
 
 } // namespace
 
-void resetCursorIcons() {
-    cursorIcons() = CursorIcons{};
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;

@@ -207,11 +207,6 @@ void forgetMenu(HMENU menu) {
         if (!(w->style & WS_CHILD) && w->menu == menu) w->menu = nullptr;
 }
 
-void resetMenus() {
-    resetMenuMode();
-    menus().clear();
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;

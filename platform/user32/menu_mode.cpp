@@ -5,7 +5,7 @@
 // keyboard messages as they are retrieved (Windows runs a modal loop for it); once it ends
 // every key reaches its window again.
 #include "platform/user32/user32_private.h"
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 
 namespace platform::detail {
 
@@ -202,11 +202,6 @@ bool menuModeTakes(const MSG& msg) {
 
 void forgetMenuMode(HWND hwnd) {
     if (mode.window == hwnd) mode = user::MenuMode{};
-}
-
-void resetMenuMode() {
-    mode = user::MenuMode{};
-    keyboardState() = KeyboardState{};
 }
 
 KeyboardState& keyboardState() {

@@ -1,6 +1,6 @@
 // The thread's message queue, sending, dispatching and accelerators.
 #include "platform/user32/user32_private.h"
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 
 #include <algorithm>
 #include <atomic>
@@ -142,23 +142,11 @@ void discardMessagesFor(HWND hwnd) {
                    q.posted.end());
 }
 
-void resetMessages() {
-    auto& q = queue();
-    {
-        std::lock_guard lock(q.mutex);
-        q.posted.clear();
-        q.quit = false;
-        q.quitCode = 0;
-        q.waitLimit = std::chrono::milliseconds{0};
-    }
-    accelerators().tables.clear();
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;
 
-namespace platform {
+namespace platform::detail {
 
 void setMessageWaitLimit(std::chrono::milliseconds limit) {
     auto& q = queue();
@@ -166,20 +154,20 @@ void setMessageWaitLimit(std::chrono::milliseconds limit) {
     q.waitLimit = limit;
 }
 
-size_t pendingMessageCount() {
+size_t postedMessageCount() {
     auto& q = queue();
     std::lock_guard lock(q.mutex);
     return q.posted.size();
 }
 
-bool quitRequested(int* exitCode) {
+bool quitPosted(int* exitCode) {
     auto& q = queue();
     std::lock_guard lock(q.mutex);
     if (q.quit && exitCode) *exitCode = q.quitCode;
     return q.quit;
 }
 
-} // namespace platform
+} // namespace platform::detail
 
 DWORD WINAPI GetMessageTime(void) {
     return lastMessageTime;

@@ -29,10 +29,6 @@ std::map<int, HBRUSH>& sysBrushes() {
 
 } // namespace
 
-void resetSysParams() {
-    sysBrushes().clear();
-}
-
 } // namespace platform::detail
 
 using namespace platform::detail;

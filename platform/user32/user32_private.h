@@ -4,9 +4,10 @@
 
 #include "platform/common/handles.h"
 #include "platform/common/unicode.h"
-#include "platform/drivers/registry.h"
+#include "platform/drivers/driver.h"
 #include "platform/win32.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -165,7 +166,6 @@ void endMenuMode();
 // never reaches its window).
 bool menuModeTakes(const MSG& msg);
 void forgetMenuMode(HWND hwnd);
-void resetMenuMode();
 // What the keyboard has down that the messages depend on: Alt for the system keys, and
 // whether Alt or F10 went down with no other key since (its release enters the mode).
 struct KeyboardState {
@@ -174,11 +174,10 @@ struct KeyboardState {
 };
 KeyboardState& keyboardState();
 
-// Clearing everything between tests.
-void resetWindows();
-void resetMessages();
-void resetMenus();
-void resetCursorIcons();
-void resetSysParams();
+// The queue as a test looks at it (message.cpp): GetMessageW gives up with -1 after waiting
+// `limit` (zero: never); the posted messages not yet retrieved; a pending WM_QUIT.
+void setMessageWaitLimit(std::chrono::milliseconds limit);
+size_t postedMessageCount();
+bool quitPosted(int* exitCode);
 
 } // namespace platform::detail

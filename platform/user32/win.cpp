@@ -212,23 +212,6 @@ HMENU windowMenu(HWND hwnd) {
     return w && hasMenuBar(w) ? w->menu : nullptr;
 }
 
-void resetWindows() {
-    auto& reg = registry();
-    std::vector<HWND> tops;
-    for (auto& [key, w] : reg.windows)
-        if (!(w->style & WS_CHILD)) tops.push_back(w->handle);
-    for (HWND top : tops)
-        if (findWindow(top)) DestroyWindow(top);
-    std::lock_guard lock(reg.mutex);
-    reg.windows.clear();
-    reg.classes.clear();
-    reg.nextAtom = kFirstClassAtom;
-    reg.cascade = 0;
-    reg.focus = nullptr;
-    reg.active = nullptr;
-    reg.ownedWindows = 0;
-}
-
 Window* windowOrError(HWND hwnd) {
     Window* w = findWindow(hwnd);
     if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);

@@ -1,6 +1,6 @@
 // The window system's side of the display drivers: the user's actions turned into the
 // messages Windows sends, and what a screen shows read back through the ordinary calls.
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 #include "platform/user32/user32_private.h"
 
 #include <algorithm>
@@ -55,30 +55,15 @@ const MenuEntry* findCommand(const std::vector<MenuEntry>& items, UINT id) {
     return nullptr;
 }
 
-HWND childAt(HWND hwnd, POINT& p) {
-    // p is in hwnd's client coordinates; descend while a visible child contains it.
-    for (;;) {
-        HWND hit = nullptr;
-        for (HWND child : user::children(hwnd)) {
-            if (!(GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE)) continue;
-            RECT r;
-            GetWindowRect(child, &r);
-            POINT s = p;
-            ClientToScreen(hwnd, &s);
-            // Siblings come top of the Z order first; the first under the point wins.
-            if (s.x >= r.left && s.x < r.right && s.y >= r.top && s.y < r.bottom) {
-                hit = child;
-                break;
-            }
-        }
-        if (!hit) return hwnd;
-        ClientToScreen(hwnd, &p);
-        ScreenToClient(hit, &p);
-        hwnd = hit;
-    }
-}
-
 } // namespace
+
+std::vector<HWND> childrenOf(HWND hwnd) {
+    std::vector<HWND> out;
+    if (!IsWindow(hwnd)) return out;
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        out.push_back(c);
+    return out;
+}
 
 } // namespace platform::detail
 
@@ -173,32 +158,6 @@ bool releaseKey(HWND hwnd, UINT vk) {
     return postKey(hwnd, vk, false);
 }
 
-bool typeKey(HWND hwnd, UINT vk) {
-    return pressKey(hwnd, vk) && releaseKey(hwnd, vk);
-}
-
-bool mouseMove(HWND hwnd, int x, int y) {
-    if (!IsWindow(hwnd)) return false;
-    POINT p{x, y};
-    HWND target = childAt(hwnd, p);
-    return PostMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y)) != FALSE;
-}
-
-bool click(HWND hwnd, int x, int y) {
-    if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return false;
-    RECT c;
-    GetClientRect(hwnd, &c);
-    if (x < 0 || y < 0 || x >= c.right || y >= c.bottom) return false;
-    POINT p{x, y};
-    HWND target = childAt(hwnd, p);
-    if (!IsWindowEnabled(target)) return false;
-    LPARAM at = MAKELPARAM(p.x, p.y);
-    PostMessageW(target, WM_MOUSEMOVE, 0, at);
-    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(target, WM_LBUTTONUP, 0, at);
-    return true;
-}
-
 bool clickCloseBox(HWND hwnd) {
     if (!isTopLevel(hwnd)) return false;
     if ((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_SYSMENU) == 0) return false;
@@ -250,17 +209,9 @@ std::vector<MenuEntry> menuBar(HWND hwnd) {
     return out;
 }
 
-std::vector<HWND> children(HWND hwnd) {
-    std::vector<HWND> out;
-    if (!IsWindow(hwnd)) return out;
-    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        out.push_back(c);
-    return out;
-}
-
 HWND findChild(HWND parent, const std::string& cls) {
     std::u16string wanted = foldCase(fromUtf8(cls));
-    for (HWND c : children(parent)) {
+    for (HWND c : childrenOf(parent)) {
         if (foldCase(fromUtf8(className(c))) == wanted) return c;
         if (HWND deeper = findChild(c, cls)) return deeper;
     }

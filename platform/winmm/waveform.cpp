@@ -12,8 +12,7 @@
 // from its report), so each open handle has a feeder thread that starts blocks queued
 // behind a finished one, and the repeats of a looped header.
 #include "platform/common/handles.h"
-#include "platform/drivers/registry.h"
-#include "platform/winmm/winmm_private.h"
+#include "platform/drivers/driver.h"
 
 #include <condition_variable>
 #include <deque>
@@ -208,28 +207,6 @@ void retire(std::shared_ptr<WaveOut> w) {
 }
 
 } // namespace
-
-void closeAllWaveOuts() {
-    std::vector<std::shared_ptr<WaveOut>> all;
-    {
-        std::lock_guard lock(state().mutex);
-        for (auto& [key, w] : state().handles)
-            all.push_back(w);
-    }
-    for (auto& w : all) {
-        {
-            std::lock_guard calls(w->deviceCalls);
-            {
-                std::lock_guard lock(state().mutex);
-                if (!w->open) continue;
-                w->open = false;
-                state().handles.erase(w->handle);
-            }
-            resetLocked(*w, false);
-        }
-        retire(w);
-    }
-}
 
 } // namespace platform::detail
 

@@ -2,9 +2,7 @@
 // rendering and the wave output, driven as a user would drive them.
 #include "app/main_frame.h"
 #include "app/player.h"
-#include "platform/comctl32/control_views.h"
-#include "platform/drivers/headless/headless.h"
-#include "platform/drivers/registry.h"
+#include "platform/testing/testing.h"
 #include "sound/sound.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +87,6 @@ std::vector<uint8_t> slice(const std::vector<uint8_t>& v, size_t from, size_t to
 class Player : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::resetForTests();
         platform::setMessageWaitLimit(10s);
         headless::setAudioDeviceAvailable(true);
         user_ = std::make_unique<ScriptedUser>(platform::displayDriver());
@@ -100,7 +97,6 @@ protected:
     }
     void TearDown() override {
         platform::setDisplayDriver(nullptr);
-        platform::resetForTests();
         std::filesystem::remove_all(dir_);
     }
 
@@ -285,9 +281,12 @@ TEST_F(Player, PathsWithCharactersOutsideAsciiPlay) {
     EXPECT_EQ(run(), 0);
 }
 
-TEST_F(Player, LoadErrorsEndTheProgramAfterStoppingTheSound) {
+// A number past 32 bits, and a file the user picked that is gone by the time it is read.
+class PlayerLoadError : public Player, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PlayerLoadError, EndsTheProgramAfterStoppingTheSound) {
+    const bool vanishes = GetParam();
     const std::string a = score("a.mml", songA);
-    // A file the user picked and that is gone by the time it is read.
     struct VanishingChoice : platform::FileChooser {
         std::string path;
         const char* name() const override { return "vanishing"; }
@@ -297,35 +296,30 @@ TEST_F(Player, LoadErrorsEndTheProgramAfterStoppingTheSound) {
         }
     } vanishing;
     vanishing.path = score("gone.mml", "A c");
-    const std::vector<std::string> badFiles = {score("big.mml", "A c4 v2147483648"),
-                                               vanishing.path};
-    for (const std::string& bad : badFiles) {
-        platform::resetForTests();
-        headless::setAudioDeviceAvailable(true);
-        platform::setDisplayDriver(user_.get());
-        user_->then([&] { open(a); });
-        user_->then([&] {
-            headless::advanceAudio(1s);
-            if (bad == vanishing.path) platform::setFileChooser(&vanishing);
-            open(bad);
-        });
-        char* text = nullptr;
-        size_t size = 0;
-        std::FILE* err = open_memstream(&text, &size);
-        const int status = playerMain(err);
-        std::fclose(err);
-        const std::string message(text, size);
-        std::free(text);
-        EXPECT_EQ(status, 1);
-        EXPECT_EQ(message.rfind("Error: ", 0), 0u) << message;
-        EXPECT_EQ(message.back(), '\n');
-        platform::setFileChooser(nullptr);
-        if (bad == vanishing.path)
-            EXPECT_EQ(message, "Error: Cannot open or create file '" + bad + "'\n");
-        else
-            EXPECT_NE(message.find("2147483648"), std::string::npos) << message;
-        EXPECT_FALSE(headless::audioPlaying()) << "the previous sound was not stopped";
-        EXPECT_EQ(headless::capturedAudio().size(), 11025u);
-        headless::clearCapturedAudio();
-    }
+    const std::string bad = vanishes ? vanishing.path : score("big.mml", "A c4 v2147483648");
+    user_->then([&] { open(a); });
+    user_->then([&] {
+        headless::advanceAudio(1s);
+        if (vanishes) platform::setFileChooser(&vanishing);
+        open(bad);
+    });
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* err = open_memstream(&text, &size);
+    const int status = playerMain(err);
+    std::fclose(err);
+    const std::string message(text, size);
+    std::free(text);
+    platform::setFileChooser(nullptr);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(message.rfind("Error: ", 0), 0u) << message;
+    EXPECT_EQ(message.back(), '\n');
+    if (vanishes)
+        EXPECT_EQ(message, "Error: Cannot open or create file '" + bad + "'\n");
+    else
+        EXPECT_NE(message.find("2147483648"), std::string::npos) << message;
+    EXPECT_FALSE(headless::audioPlaying()) << "the previous sound was not stopped";
+    EXPECT_EQ(headless::capturedAudio().size(), 11025u);
 }
+INSTANTIATE_TEST_SUITE_P(BadFiles, PlayerLoadError, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Vanished" : "TooBigANumber"; });

@@ -17,7 +17,6 @@ HWND makeChild(HWND parent, UINT id, int x, int y, int width, int height, DWORD 
 }
 
 void PlatformTest::SetUp() {
-    platform::resetForTests();
     seen().clear();
     setHook(nullptr);
     ASSERT_TRUE(message_recorder::registerRecordingClass(kRecorderClass));
@@ -27,7 +26,6 @@ void PlatformTest::SetUp() {
 
 void PlatformTest::TearDown() {
     setHook(nullptr);
-    platform::resetForTests();
 }
 
 } // namespace platform_test

@@ -2,8 +2,7 @@
 // of recording windows registered.
 #pragma once
 
-#include "platform/comctl32/control_views.h"
-#include "platform/drivers/headless/headless.h"
+#include "platform/testing/testing.h"
 #include "platform/win32.h"
 #include "tests/support/message_recorder.h"
 

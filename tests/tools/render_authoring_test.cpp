@@ -1,7 +1,8 @@
 // marrowtone-render for people who write scores, run in place: --check and --info
 // against hand-counted scores, --play and --watch on the headless sound driver.
 #include "../sound/test_support.h"
-#include "platform/drivers/headless/headless.h"
+#include "platform/testing/testing.h"
+#include "tools/playback.h"
 #include "tools/render_tool.h"
 #include "tools/score_report.h"
 
@@ -49,6 +50,7 @@ public:
         streams_.out = out_;
         streams_.err = err_;
         streams_.interrupted = &interrupted_;
+        streams_.soundOutput = [] { return std::make_unique<WavePlayer>(); };
         thread_ = std::thread([this, args = std::move(args)] {
             status_ = runRenderTool(args, streams_);
             done_ = true;
@@ -105,8 +107,6 @@ std::vector<uint8_t> renderingOf(const std::string& text, size_t samples) {
 
 class Authoring : public ::testing::Test {
 protected:
-    void SetUp() override { headless::resetAudio(); }
-    void TearDown() override { headless::resetAudio(); }
     TempDir dir;
 };
 

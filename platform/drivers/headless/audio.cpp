@@ -4,7 +4,7 @@
 // to one capture shared by all devices, and the end of a block is reported from the thread
 // that advanced the clock, after the driver's own lock has been released, so the wave
 // output may take its locks and post its messages there.
-#include "platform/drivers/headless/headless.h"
+#include "platform/testing/testing.h"
 #include "platform/drivers/headless/headless_drivers.h"
 
 #include <algorithm>
@@ -204,14 +204,6 @@ size_t openAudioDevices() {
 
 WAVEFORMATEX lastAudioFormat() {
     return withAudio([](HeadlessAudio& a) { return a.lastFormat; });
-}
-
-void resetAudioDriver() {
-    withAudio([](HeadlessAudio& a) {
-        a.available = true;
-        std::vector<uint8_t>().swap(a.captured);
-        a.lastFormat = WAVEFORMATEX{};
-    });
 }
 
 } // namespace headless

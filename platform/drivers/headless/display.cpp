@@ -1,6 +1,6 @@
 // The headless display: windows live only in memory, and the driver keeps a record of what
 // it was told, in order, for the tests to read.
-#include "platform/drivers/headless/headless.h"
+#include "platform/testing/testing.h"
 #include "platform/drivers/headless/headless_drivers.h"
 
 #include <condition_variable>
@@ -78,10 +78,6 @@ HeadlessDisplay& driverInstance() {
 
 DisplayDriver& displayDriver() {
     return driverInstance();
-}
-
-void resetDisplayDriver() {
-    driverInstance().clear();
 }
 
 std::vector<std::string> events() {

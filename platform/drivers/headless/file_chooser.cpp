@@ -4,7 +4,7 @@
 // that tests fill, one answer per dialog, and cancels when the script is empty. It honours
 // the must-exist rule as a user would meet it: a path that names no file cannot be picked,
 // and a user who cannot pick the file cancels.
-#include "platform/drivers/headless/headless.h"
+#include "platform/testing/testing.h"
 #include "platform/drivers/headless/headless_drivers.h"
 
 #include <deque>
@@ -90,13 +90,6 @@ std::optional<OpenFileRequest> lastOpenFileRequest() {
 
 size_t scriptedOpenFileNames() {
     return withScript([](Script& s) { return s.answers.size(); });
-}
-
-void resetFileChooser() {
-    withScript([](Script& s) {
-        s.answers.clear();
-        s.lastRequest.reset();
-    });
 }
 
 } // namespace headless

@@ -25,8 +25,7 @@
 #include "platform/drivers/qt/qt_drivers.h"
 #include "platform/drivers/qt/views.h"
 
-#include "platform/comctl32/control_views.h"
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 
 #include <atomic>
 #include <map>

@@ -3,8 +3,9 @@
 #include <QIcon>
 #include <QMenuBar>
 
+#include "platform/drivers/driver_set.h"
+#include "platform/drivers/pulse/pulse.h"
 #include "platform/drivers/qt/qt_drivers.h"
-#include "platform/drivers/qt/qt_platform.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +21,6 @@ namespace platform::qt {
 namespace {
 
 QApplication* application = nullptr;
-std::string problem;
 
 bool hasVariable(const char* name) {
     const char* value = std::getenv(name);
@@ -102,14 +102,16 @@ int menuBarHeight() {
 
 } // namespace
 
-std::string displayProblem() {
-    return problem;
-}
+} // namespace platform::qt
 
-void uninstall() {
+namespace platform {
+
+using namespace qt;
+
+void stopDrivers(int) {
     if (!application) return;
     // The sound stops with the program, and nothing may call into Qt once it is gone.
-    shutDownAudio();
+    pulse::shutDown();
     setAudioDriver(nullptr);
     setFileChooser(nullptr);
     setDisplayDriver(nullptr);
@@ -118,23 +120,21 @@ void uninstall() {
     application = nullptr;
 }
 
-bool install() {
-    if (application) return true;
+std::string startDrivers() {
+    if (application) return {};
     std::optional<XDisplayProbe> probe;
-    problem.clear();
     const bool wayland = hasVariable("WAYLAND_DISPLAY") && waylandReachable();
     if (!wayland) {
         if (!hasVariable("DISPLAY")) {
-            problem = hasVariable("WAYLAND_DISPLAY")
-                          ? "the Wayland display " + std::string(std::getenv("WAYLAND_DISPLAY")) +
-                                " cannot be reached"
-                          : "neither DISPLAY nor WAYLAND_DISPLAY is set";
-            return false;
+            return hasVariable("WAYLAND_DISPLAY")
+                       ? "no display: the Wayland display " +
+                             std::string(std::getenv("WAYLAND_DISPLAY")) + " cannot be reached"
+                       : "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
         }
         probe.emplace();
         if (!probe->reachable()) {
-            problem = "the display " + std::string(std::getenv("DISPLAY")) + " cannot be reached";
-            return false;
+            return "no display: the display " + std::string(std::getenv("DISPLAY")) +
+                   " cannot be reached";
         }
         // A compositor that does not answer is no reason to fail where X does.
         if (hasVariable("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -155,8 +155,11 @@ bool install() {
 
     setDisplayDriver(createDisplay(menuBarHeight()));
     setFileChooser(createFileChooser());
-    setAudioDriver(createAudioDriver());
-    return true;
+    // The sound server is reached on the audio driver's own thread while the window opens,
+    // so that the first score is heard as soon as the later ones.
+    pulse::prepare();
+    setAudioDriver(&pulse::audioDriver());
+    return {};
 }
 
-} // namespace platform::qt
+} // namespace platform

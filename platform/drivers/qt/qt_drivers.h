@@ -1,7 +1,7 @@
 // Shared by the desktop drivers; not for their users.
 #pragma once
 
-#include "platform/drivers/registry.h"
+#include "platform/drivers/driver.h"
 #include "platform/win32.h"
 
 class QIcon;
@@ -28,9 +28,5 @@ public:
 QIcon applicationIcon();
 
 FileChooser* createFileChooser();
-
-AudioDriver* createAudioDriver();
-// Stops every device and the audio thread; after it, devices play nothing.
-void shutDownAudio();
 
 } // namespace platform::qt

@@ -11,8 +11,7 @@
 #include <QStyleOption>
 #include <QWidget>
 
-#include "platform/comctl32/control_views.h"
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 #include "platform/win32.h"
 
 namespace platform::qt::view {

@@ -1,7 +1,7 @@
 // The web audio driver (see audio.cpp).
 #pragma once
 
-#include "platform/drivers/audio_driver.h"
+#include "platform/drivers/driver.h"
 
 namespace platform::web {
 

@@ -4,7 +4,7 @@
 #include "platform/drivers/web/display.h"
 
 #include "platform/drivers/web/page.h"
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // The web display driver (see display.cpp).
 #pragma once
 
-#include "platform/drivers/display_driver.h"
+#include "platform/drivers/driver.h"
 
 namespace platform::web {
 

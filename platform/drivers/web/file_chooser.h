@@ -1,7 +1,7 @@
 // The web file chooser (see file_chooser.cpp).
 #pragma once
 
-#include "platform/drivers/file_chooser.h"
+#include "platform/drivers/driver.h"
 
 namespace platform::web {
 

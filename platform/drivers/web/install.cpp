@@ -1,4 +1,4 @@
-#include "platform/drivers/registry.h"
+#include "platform/drivers/driver.h"
 #include "platform/drivers/web/audio.h"
 #include "platform/drivers/web/display.h"
 #include "platform/drivers/web/file_chooser.h"

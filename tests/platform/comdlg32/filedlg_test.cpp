@@ -1,7 +1,7 @@
 // GetOpenFileNameW through the file chooser: the request it makes of the record, the
 // scripted headless answers, and how the answer comes back into the caller's buffer.
 #include "platform/comdlg32/comdlg32_private.h"
-#include "platform/drivers/registry.h"
+#include "platform/testing/testing.h"
 #include "tests/platform/platform_fixture.h"
 
 #include <filesystem>
@@ -25,7 +25,6 @@ class OpenDialog : public PlatformTest {
 protected:
     void SetUp() override {
         PlatformTest::SetUp();
-        headless::resetFileChooser();
         owner = makeTopLevel();
         dir = fs::temp_directory_path() /
               ("marrowtone-chooser-" + std::to_string(getpid()) + "-" +
@@ -43,7 +42,6 @@ protected:
     }
     void TearDown() override {
         platform::setFileChooser(nullptr);
-        headless::resetFileChooser();
         std::error_code ignored;
         fs::remove_all(dir, ignored);
         PlatformTest::TearDown();

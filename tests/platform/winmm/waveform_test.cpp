@@ -1,6 +1,6 @@
 // winmm's wave output over the headless audio driver: handles, header flags, the
 // notifications, and the bytes a device plays on the virtual clock.
-#include "platform/drivers/registry.h"
+#include "platform/testing/testing.h"
 #include "tests/platform/platform_fixture.h"
 #include "tests/support/player_format.h"
 
@@ -93,13 +93,11 @@ class WaveOut : public PlatformTest {
 protected:
     void SetUp() override {
         PlatformTest::SetUp();
-        headless::resetAudio();
         window = makeTopLevel();
         ASSERT_NE(window, nullptr);
         format = playerFormat();
     }
     void TearDown() override {
-        headless::resetAudio();
         platform::setAudioDriver(nullptr);
         PlatformTest::TearDown();
     }

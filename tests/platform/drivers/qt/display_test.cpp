@@ -16,11 +16,8 @@
 #include <QWidget>
 
 #include "platform/drivers/qt/qt_drivers.h"
-#include "platform/drivers/qt/qt_platform.h"
+#include "platform/testing/testing.h"
 
-#include "platform/comctl32/control_views.h"
-#include "platform/drivers/headless/headless.h"
-#include "platform/drivers/registry.h"
 #include "platform/win32.h"
 #include "tests/support/player_format.h"
 

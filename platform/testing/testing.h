@@ -1,13 +1,18 @@
-// The headless drivers as the tests see them: windows live only in memory, the open dialog
-// answers from a script, and sound is captured on a virtual clock. Tests act on windows as
-// a user would through the window system's own calls (platform/user32/window_system.h) and
-// read back here what a screen would show and what a speaker would play.
+// What only tests use, in a library the programs never link: scripted input and read-backs
+// of the window system, and the headless drivers' controls (windows live only in memory,
+// the open dialog answers from a script, and sound is captured on a virtual clock). Tests
+// act on windows as a user would, through the same calls a display driver makes
+// (platform/drivers/driver.h), and read back here what a screen would show and what a
+// speaker would play.
+//
+// Nothing here resets the platform: each test case runs in a process of its own (CTest runs
+// them one by one; by hand, pick one with --gtest_filter), so every case starts on a fresh
+// one, as a program does.
 #pragma once
 
 #ifndef _WIN32
 
-#include "platform/drivers/file_chooser.h"
-#include "platform/user32/window_system.h"
+#include "platform/drivers/driver.h"
 #include "platform/win32.h"
 
 #include <chrono>
@@ -19,9 +24,28 @@
 
 namespace platform {
 
-// Destroys every window, menu and class, empties the queue, closes every wave output and
-// forgets what the drivers were told, so a test starts afresh.
-void resetForTests();
+// GetMessageW gives up with -1 after waiting this long for a message; zero (the default)
+// waits for ever, as on Windows. Lets a test of a message loop fail instead of hanging.
+void setMessageWaitLimit(std::chrono::milliseconds limit);
+// Posted messages not yet retrieved.
+size_t pendingMessageCount();
+// Whether PostQuitMessage was called and its WM_QUIT not yet retrieved.
+bool quitRequested(int* exitCode = nullptr);
+
+namespace user {
+
+// Clicks the left button at (x, y) in the window's client coordinates. The deepest visible
+// child under the point receives WM_MOUSEMOVE, WM_LBUTTONDOWN and WM_LBUTTONUP, posted with
+// the point in its own client coordinates.
+bool click(HWND hwnd, int x, int y);
+// Moves the mouse to (x, y) in the window's client coordinates (posts WM_MOUSEMOVE).
+bool mouseMove(HWND hwnd, int x, int y);
+// pressKey and releaseKey, one after the other.
+bool typeKey(HWND topLevel, UINT vk);
+// The window's children, top of the Z order first.
+std::vector<HWND> children(HWND hwnd);
+
+} // namespace user
 
 namespace headless {
 
@@ -42,12 +66,10 @@ std::vector<HWND> topLevelWindows();
 void scriptOpenFileName(const std::string& path);
 // The filter strings the last GetOpenFileNameW was given, in order.
 std::vector<std::string> lastOpenFileFilters();
-// The request the headless chooser was given last, if it was asked since the last reset.
+// The request the headless chooser was given last, if it was asked.
 std::optional<OpenFileRequest> lastOpenFileRequest();
 // Scripted answers not used yet.
 size_t scriptedOpenFileNames();
-// Forgets the script and the last request.
-void resetFileChooser();
 
 // The sound. A block of 60 seconds thus plays in a few milliseconds of a test, and its end
 // (MM_WOM_DONE) comes exactly when the virtual clock reaches it.
@@ -74,11 +96,6 @@ size_t audioBytesRemaining();
 size_t openAudioDevices();
 // The format of the device opened last (zeros before the first open).
 WAVEFORMATEX lastAudioFormat();
-
-// Starts afresh: closes every wave output handle without notifications (and without
-// touching the headers still queued, which may be gone), forgets the captured bytes and
-// makes a device available again.
-void resetAudio();
 
 } // namespace headless
 } // namespace platform

@@ -3,7 +3,7 @@
 // away mid-play ends the block rather than leaving it playing for ever.
 #include <pulse/simple.h>
 
-#include "platform/drivers/registry.h"
+#include "platform/drivers/driver.h"
 #include "platform/win32.h"
 #include "tests/support/player_format.h"
 
@@ -30,7 +30,7 @@ bool waitFor(const std::atomic<bool>& flag, milliseconds limit) {
     return flag;
 }
 
-TEST(QtAudioDevice, ABlockIsReportedOnceAfterItsDuration) {
+TEST(PulseAudioDevice, ABlockIsReportedOnceAfterItsDuration) {
     auto device = platform::audioDriver().open(playerFormat());
     ASSERT_NE(device, nullptr) << "no output device on the test's audio server";
     const std::vector<uint8_t> block(11025 / 2, 60); // half a second
@@ -50,7 +50,7 @@ TEST(QtAudioDevice, ABlockIsReportedOnceAfterItsDuration) {
     EXPECT_EQ(reports.load(), 1);
 }
 
-TEST(QtAudioDevice, StopSilencesAtOnceAndReportsNothing) {
+TEST(PulseAudioDevice, StopSilencesAtOnceAndReportsNothing) {
     auto device = platform::audioDriver().open(playerFormat());
     ASSERT_NE(device, nullptr);
     const std::vector<uint8_t> block(11025 * 5, 60);

@@ -5,21 +5,26 @@
 // role, and keeps the device list it found at start, so a server that was away once stayed
 // away for the program's life. With the client library each open asks the server itself.
 //
-// One connection serves every device. It is made on the first open and made again on the
-// first open after it was lost, so an open finds the server as it is now. Everything runs on
-// the library's own thread, which feeds the server whenever it asks for more: the GUI thread
-// may be busy loading a score, idle in its wait, or inside a resize, and the sound goes on.
-// The wave output's calls take that thread's lock, so a block's end is never reported after
-// a stop has returned.
-#include <pulse/pulseaudio.h>
+// The library is loaded, and its thread started, on first use, or ahead of it by prepare():
+// loading it and reaching the server take longer than a user waits for a first note.
+//
+// One connection serves every device. It is made on the first open (or begun by prepare())
+// and made again on the first open after it was lost, so an open finds the server as it is
+// now. Everything runs on the library's own thread, which feeds the server whenever it asks
+// for more: the GUI thread may be busy loading a score, idle in its wait, or inside a
+// resize, and the sound goes on. The wave output's calls take that thread's lock, so a
+// block's end is never reported after a stop has returned.
+#include "platform/drivers/pulse/pulse.h"
 
-#include "platform/drivers/qt/qt_drivers.h"
+#include "platform/drivers/pulse/library.h"
 
 #include <algorithm>
 #include <functional>
+#include <future>
+#include <mutex>
 #include <set>
 
-namespace platform::qt {
+namespace platform::pulse {
 
 namespace {
 
@@ -30,6 +35,9 @@ constexpr pa_usec_t kBufferUsec = 100 * PA_USEC_PER_MSEC;
 // An answer from a server that is there comes in milliseconds; one that does not answer is
 // as good as none.
 constexpr pa_usec_t kAnswerLimitUsec = 3 * PA_USEC_PER_SEC;
+
+// Set once the library is loaded, before the loop's thread starts; read-only after.
+const Library* pa = nullptr;
 
 class PulseAudioDevice;
 
@@ -48,8 +56,8 @@ Pulse& pulse() {
 
 class Lock {
 public:
-    Lock() { pa_threaded_mainloop_lock(pulse().loop); }
-    ~Lock() { pa_threaded_mainloop_unlock(pulse().loop); }
+    Lock() { pa->threaded_mainloop_lock(pulse().loop); }
+    ~Lock() { pa->threaded_mainloop_unlock(pulse().loop); }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 };
@@ -59,80 +67,91 @@ public:
 // at signals the loop.
 bool waitFor(pa_context* context, const std::function<bool()>& done) {
     pa_threaded_mainloop* loop = pulse().loop;
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
+    pa_mainloop_api* api = pa->threaded_mainloop_get_api(loop);
     bool late = false;
-    pa_time_event* timer = pa_context_rttime_new(
-        context, pa_rtclock_now() + kAnswerLimitUsec,
+    pa_time_event* timer = pa->context_rttime_new(
+        context, pa->rtclock_now() + kAnswerLimitUsec,
         [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* flag) {
             *static_cast<bool*>(flag) = true;
-            pa_threaded_mainloop_signal(pulse().loop, 0);
+            pa->threaded_mainloop_signal(pulse().loop, 0);
         },
         &late);
     while (!done() && !late)
-        pa_threaded_mainloop_wait(loop);
+        pa->threaded_mainloop_wait(loop);
     if (timer) api->time_free(timer);
     return done();
 }
 
 void signalLoop(pa_context*, void*) {
-    pa_threaded_mainloop_signal(pulse().loop, 0);
+    pa->threaded_mainloop_signal(pulse().loop, 0);
 }
 
 // How the program shows in the desktop's sound settings: its own name and icon, as music,
 // and under one name from run to run, so that its volume is kept.
 pa_proplist* clientProperties() {
-    pa_proplist* p = pa_proplist_new();
-    pa_proplist_sets(p, PA_PROP_APPLICATION_NAME, "Marrowtone");
-    pa_proplist_sets(p, PA_PROP_APPLICATION_ID, "marrowtone");
-    pa_proplist_sets(p, PA_PROP_APPLICATION_ICON_NAME, "marrowtone");
-    pa_proplist_sets(p, PA_PROP_MEDIA_ROLE, "music");
+    pa_proplist* p = pa->proplist_new();
+    pa->proplist_sets(p, PA_PROP_APPLICATION_NAME, "Marrowtone");
+    pa->proplist_sets(p, PA_PROP_APPLICATION_ID, "marrowtone");
+    pa->proplist_sets(p, PA_PROP_APPLICATION_ICON_NAME, "marrowtone");
+    pa->proplist_sets(p, PA_PROP_MEDIA_ROLE, "music");
     // PulseAudio keeps a stream's volume by its role unless told otherwise; by role, every
     // music player would share one.
-    pa_proplist_sets(p, "module-stream-restore.id", "sink-input-by-application-id:marrowtone");
+    pa->proplist_sets(p, "module-stream-restore.id", "sink-input-by-application-id:marrowtone");
     return p;
 }
 
+// With the lock held: drops a connection that is not usable.
+void dropConnection() {
+    Pulse& p = pulse();
+    if (!p.context) return;
+    pa->context_set_state_callback(p.context, nullptr, nullptr);
+    pa->context_disconnect(p.context);
+    pa->context_unref(p.context);
+    p.context = nullptr;
+}
+
+// With the lock held: asks the server for a connection and returns without waiting for the
+// answer, which arrives on the loop's thread.
+void beginConnecting() {
+    Pulse& p = pulse();
+    pa_proplist* properties = clientProperties();
+    pa_context* c = pa->context_new_with_proplist(pa->threaded_mainloop_get_api(p.loop),
+                                                  "Marrowtone", properties);
+    pa->proplist_free(properties);
+    if (!c) return;
+    pa->context_set_state_callback(c, signalLoop, nullptr);
+    p.context = c;
+    // No server started on demand: no server means no device, as on a machine without one.
+    if (pa->context_connect(c, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) dropConnection();
+}
+
+bool connecting(pa_context* c) {
+    const pa_context_state_t state = pa->context_get_state(c);
+    return PA_CONTEXT_IS_GOOD(state) && state != PA_CONTEXT_READY;
+}
+
 // With the lock held: the connection to the server, made afresh when there is none or the
-// last one was lost. Null when no server answers.
+// last one was lost, or the one under way once it is made. Null when no server answers.
 pa_context* connection() {
     Pulse& p = pulse();
-    if (p.context && pa_context_get_state(p.context) == PA_CONTEXT_READY) return p.context;
-    if (p.context) {
-        pa_context_set_state_callback(p.context, nullptr, nullptr);
-        pa_context_disconnect(p.context);
-        pa_context_unref(p.context);
-        p.context = nullptr;
-    }
-    pa_proplist* properties = clientProperties();
-    pa_context* c = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(p.loop), "Marrowtone",
-                                                 properties);
-    pa_proplist_free(properties);
-    if (!c) return nullptr;
-    pa_context_set_state_callback(c, signalLoop, nullptr);
-    // No server started on demand: no server means no device, as on a machine without one.
-    const bool ready = pa_context_connect(c, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-                       waitFor(c,
-                               [c] {
-                                   return !PA_CONTEXT_IS_GOOD(pa_context_get_state(c)) ||
-                                          pa_context_get_state(c) == PA_CONTEXT_READY;
-                               }) &&
-                       pa_context_get_state(c) == PA_CONTEXT_READY;
-    if (!ready) {
-        pa_context_set_state_callback(c, nullptr, nullptr);
-        pa_context_disconnect(c);
-        pa_context_unref(c);
-        return nullptr;
-    }
-    p.context = c;
-    return c;
+    if (p.context && connecting(p.context))
+        waitFor(p.context, [c = p.context] { return !connecting(c); });
+    if (p.context && pa->context_get_state(p.context) == PA_CONTEXT_READY) return p.context;
+    dropConnection();
+    beginConnecting();
+    if (!p.context) return nullptr;
+    waitFor(p.context, [c = p.context] { return !connecting(c); });
+    if (pa->context_get_state(p.context) == PA_CONTEXT_READY) return p.context;
+    dropConnection();
+    return nullptr;
 }
 
 class PulseAudioDevice final : public AudioDevice {
 public:
     // With the lock held; the stream is connected and ready.
     explicit PulseAudioDevice(pa_stream* stream) : stream_(stream) {
-        pa_stream_set_state_callback(stream_, onState, this);
-        pa_stream_set_write_callback(stream_, onWritable, this);
+        pa->stream_set_state_callback(stream_, onState, this);
+        pa->stream_set_write_callback(stream_, onWritable, this);
         pulse().devices.insert(this);
     }
 
@@ -140,17 +159,17 @@ public:
         Lock lock;
         halt();
         pulse().devices.erase(this);
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_set_write_callback(stream_, nullptr, nullptr);
-        if (pulse().running) pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
+        pa->stream_set_state_callback(stream_, nullptr, nullptr);
+        pa->stream_set_write_callback(stream_, nullptr, nullptr);
+        if (pulse().running) pa->stream_disconnect(stream_);
+        pa->stream_unref(stream_);
     }
 
     void play(const uint8_t* data, size_t size, std::function<void()> finished) override {
         Lock lock;
         halt();
         finished_ = std::move(finished);
-        if (!pulse().running || pa_stream_get_state(stream_) != PA_STREAM_READY) {
+        if (!pulse().running || pa->stream_get_state(stream_) != PA_STREAM_READY) {
             // The server went away since the open: nothing can be heard, so the block is
             // over at once.
             complete();
@@ -159,8 +178,8 @@ public:
         data_ = data;
         size_ = size;
         position_ = 0;
-        const pa_sample_spec* sampleSpec = pa_stream_get_sample_spec(stream_);
-        playedBy_ = pa_rtclock_now() + pa_bytes_to_usec(size, sampleSpec);
+        const pa_sample_spec* sampleSpec = pa->stream_get_sample_spec(stream_);
+        playedBy_ = pa->rtclock_now() + pa->bytes_to_usec(size, sampleSpec);
         feed();
     }
 
@@ -173,13 +192,13 @@ public:
     void halt() {
         cancelTimer();
         if (drain_) {
-            pa_operation_cancel(drain_);
-            pa_operation_unref(drain_);
+            pa->operation_cancel(drain_);
+            pa->operation_unref(drain_);
             drain_ = nullptr;
         }
-        if (data_ && pulse().running && pa_stream_get_state(stream_) == PA_STREAM_READY) {
+        if (data_ && pulse().running && pa->stream_get_state(stream_) == PA_STREAM_READY) {
             // Drops what the server still holds of the block.
-            if (pa_operation* o = pa_stream_flush(stream_, nullptr, nullptr)) pa_operation_unref(o);
+            if (pa_operation* o = pa->stream_flush(stream_, nullptr, nullptr)) pa->operation_unref(o);
         }
         data_ = nullptr;
         size_ = position_ = 0;
@@ -191,23 +210,23 @@ private:
     // once it has the whole block, waits for it to have played it.
     void feed() {
         if (!data_ || drain_ || timer_) return;
-        size_t room = pa_stream_writable_size(stream_);
+        size_t room = pa->stream_writable_size(stream_);
         if (room == static_cast<size_t>(-1)) return; // the stream is going; onState ends it
         while (room > 0 && position_ < size_) {
             const size_t n = std::min(room, size_ - position_);
-            if (pa_stream_write(stream_, data_ + position_, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            if (pa->stream_write(stream_, data_ + position_, n, nullptr, 0, PA_SEEK_RELATIVE) < 0)
                 return;
             position_ += n;
             room -= n;
         }
         if (position_ < size_) return;
         // Draining also starts a block shorter than what the server waits for before playing.
-        drain_ = pa_stream_drain(stream_, onDrained, this);
+        drain_ = pa->stream_drain(stream_, onDrained, this);
     }
 
     void cancelTimer() {
         if (!timer_) return;
-        pa_mainloop_api* api = pa_threaded_mainloop_get_api(pulse().loop);
+        pa_mainloop_api* api = pa->threaded_mainloop_get_api(pulse().loop);
         api->time_free(timer_);
         timer_ = nullptr;
     }
@@ -215,7 +234,7 @@ private:
     void complete() {
         cancelTimer();
         if (drain_) {
-            pa_operation_unref(drain_);
+            pa->operation_unref(drain_);
             drain_ = nullptr;
         }
         auto finished = std::move(finished_);
@@ -235,15 +254,15 @@ private:
     // played in less than its own duration, so an early report waits for that.
     static void onDrained(pa_stream* stream, int, void* self) {
         auto* device = static_cast<PulseAudioDevice*>(self);
-        const pa_usec_t now = pa_rtclock_now();
-        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) || now >= device->playedBy_) {
+        const pa_usec_t now = pa->rtclock_now();
+        if (!PA_STREAM_IS_GOOD(pa->stream_get_state(stream)) || now >= device->playedBy_) {
             device->complete();
             return;
         }
-        pa_operation_unref(device->drain_);
+        pa->operation_unref(device->drain_);
         device->drain_ = nullptr;
-        device->timer_ = pa_context_rttime_new(
-            pa_stream_get_context(stream), device->playedBy_,
+        device->timer_ = pa->context_rttime_new(
+            pa->stream_get_context(stream), device->playedBy_,
             [](pa_mainloop_api* api, pa_time_event* e, const struct timeval*, void* self) {
                 auto* device = static_cast<PulseAudioDevice*>(self);
                 api->time_free(e);
@@ -258,11 +277,11 @@ private:
     // block ends rather than waiting for an end that never comes.
     static void onState(pa_stream* stream, void* self) {
         auto* device = static_cast<PulseAudioDevice*>(self);
-        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) && device->finished_) {
-            if (device->drain_) pa_operation_cancel(device->drain_);
+        if (!PA_STREAM_IS_GOOD(pa->stream_get_state(stream)) && device->finished_) {
+            if (device->drain_) pa->operation_cancel(device->drain_);
             device->complete();
         }
-        pa_threaded_mainloop_signal(pulse().loop, 0);
+        pa->threaded_mainloop_signal(pulse().loop, 0);
     }
 
     pa_stream* stream_;
@@ -293,7 +312,7 @@ bool toPulseFormat(const WAVEFORMATEX& in, pa_sample_spec& out) {
     }
     out.channels = static_cast<uint8_t>(in.nChannels);
     out.rate = in.nSamplesPerSec;
-    return in.nChannels <= PA_CHANNELS_MAX && pa_sample_spec_valid(&out);
+    return in.nChannels <= PA_CHANNELS_MAX && pa->sample_spec_valid(&out);
 }
 
 class PulseAudioDriver final : public AudioDriver {
@@ -302,11 +321,13 @@ public:
 
     // The server's default output is the one device; without a server there is none.
     unsigned deviceCount() const override {
+        if (!started()) return 0;
         Lock lock;
         return pulse().running && connection() ? 1 : 0;
     }
 
     std::unique_ptr<AudioDevice> open(const WAVEFORMATEX& format) override {
+        if (!started()) return nullptr;
         pa_sample_spec sampleSpec{};
         if (!toPulseFormat(format, sampleSpec)) return nullptr;
         Lock lock;
@@ -315,75 +336,112 @@ public:
         if (!c) return nullptr;
         pa_proplist* properties = clientProperties();
         pa_stream* stream =
-            pa_stream_new_with_proplist(c, "Playback", &sampleSpec, nullptr, properties);
-        pa_proplist_free(properties);
+            pa->stream_new_with_proplist(c, "Playback", &sampleSpec, nullptr, properties);
+        pa->proplist_free(properties);
         if (!stream) return nullptr;
-        pa_stream_set_state_callback(
-            stream, [](pa_stream*, void*) { pa_threaded_mainloop_signal(pulse().loop, 0); },
+        pa->stream_set_state_callback(
+            stream, [](pa_stream*, void*) { pa->threaded_mainloop_signal(pulse().loop, 0); },
             nullptr);
         pa_buffer_attr attr;
         attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kBufferUsec, &sampleSpec));
+        attr.tlength = static_cast<uint32_t>(pa->usec_to_bytes(kBufferUsec, &sampleSpec));
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
         // The server plays no further ahead than asked, so that a new score starts soon.
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
         const bool ready =
-            pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0 &&
+            pa->stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) >= 0 &&
             waitFor(c,
                     [stream] {
-                        return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) ||
-                               pa_stream_get_state(stream) == PA_STREAM_READY;
+                        return !PA_STREAM_IS_GOOD(pa->stream_get_state(stream)) ||
+                               pa->stream_get_state(stream) == PA_STREAM_READY;
                     }) &&
-            pa_stream_get_state(stream) == PA_STREAM_READY;
+            pa->stream_get_state(stream) == PA_STREAM_READY;
         if (!ready) {
             // No output the server can play this on, or it went away while asked.
-            pa_stream_set_state_callback(stream, nullptr, nullptr);
-            pa_stream_disconnect(stream);
-            pa_stream_unref(stream);
+            pa->stream_set_state_callback(stream, nullptr, nullptr);
+            pa->stream_disconnect(stream);
+            pa->stream_unref(stream);
             return nullptr;
         }
         return std::make_unique<PulseAudioDevice>(stream);
     }
+
+private:
+    // Whether the library is loaded and its thread runs, once prepare() (started here if
+    // nobody did) has got that far.
+    static bool started();
 };
+
+// Loads the library, starts its thread and asks for the connection; true when the thread
+// runs. Runs once, on a thread of its own when prepare() starts it.
+bool start() {
+    pa = loadLibrary();
+    if (!pa) return false;
+    Pulse& p = pulse();
+    if (!p.loop) {
+        p.loop = pa->threaded_mainloop_new();
+        if (!p.loop) return false;
+        pa->threaded_mainloop_set_name(p.loop, "marrowtone audio");
+    }
+    if (pa->threaded_mainloop_start(p.loop) < 0) return false;
+    Lock lock;
+    p.running = true;
+    dropConnection();
+    beginConnecting();
+    return true;
+}
+
+std::mutex preparation;
+std::shared_future<bool> prepared; // under `preparation`
+
+std::shared_future<bool> preparing() {
+    std::lock_guard guard(preparation);
+    if (!prepared.valid()) prepared = std::async(std::launch::async, start).share();
+    return prepared;
+}
+
+bool PulseAudioDriver::started() {
+    return preparing().get();
+}
 
 } // namespace
 
-AudioDriver* createAudioDriver() {
-    // Stateless: everything it opens lives in pulse().
-    static PulseAudioDriver driver;
-    Pulse& p = pulse();
-    if (!p.loop) {
-        p.loop = pa_threaded_mainloop_new();
-        if (!p.loop) return nullptr;
-        pa_threaded_mainloop_set_name(p.loop, "marrowtone audio");
-    }
-    {
-        Lock lock;
-        if (p.running) return &driver;
-    }
-    if (pa_threaded_mainloop_start(p.loop) < 0) return nullptr;
-    Lock lock;
-    p.running = true;
-    return &driver;
+void prepare() {
+    preparing();
 }
 
-void shutDownAudio() {
+AudioDriver& audioDriver() {
+    // Stateless: everything it opens lives in pulse().
+    static PulseAudioDriver driver;
+    return driver;
+}
+
+void shutDown() {
+    std::shared_future<bool> started;
+    {
+        std::lock_guard guard(preparation);
+        started = prepared;
+    }
+    // Nothing was ever started, or it could not be.
+    if (!started.valid() || !started.get()) return;
     Pulse& p = pulse();
-    if (!p.loop) return;
     {
         Lock lock;
         if (!p.running) return;
         for (PulseAudioDevice* d : p.devices)
             d->halt();
         if (p.context) {
-            pa_context_set_state_callback(p.context, nullptr, nullptr);
-            pa_context_disconnect(p.context);
+            pa->context_set_state_callback(p.context, nullptr, nullptr);
+            pa->context_disconnect(p.context);
         }
         p.running = false;
     }
-    pa_threaded_mainloop_stop(p.loop);
+    pa->threaded_mainloop_stop(p.loop);
+    // A driver used again starts afresh.
+    std::lock_guard guard(preparation);
+    prepared = {};
 }
 
-} // namespace platform::qt
+} // namespace platform::pulse
