@@ -106,6 +106,7 @@ test-web: test-web-render test-web-browser
 
 bench: build
 	@build/bench/sound_bench
+	@build/bench/process_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,7 @@
 #include "framework/status_bar.h"
 #include "framework/text.h"
 #include "framework/window_menu.h"
+#include "platform/pcm_format.h"
 #include "sound/sound.h"
 
 #include <cstddef>
@@ -81,13 +82,7 @@ void MainFrame::setUp(HWND hwnd) {
 
     pcmBuffer = new uint8_t[bufferBytes];
 
-    waveFormat.wFormatTag = WAVE_FORMAT_PCM;
-    waveFormat.nChannels = 1;
-    waveFormat.nSamplesPerSec = sampleRate;
-    waveFormat.nAvgBytesPerSec = sampleRate;
-    waveFormat.nBlockAlign = 1;
-    waveFormat.wBitsPerSample = 8;
-    waveFormat.cbSize = 0;
+    waveFormat = monoPcm8Format(sampleRate);
 
     waveHeader = WAVEHDR{};
     waveHeader.lpData = reinterpret_cast<LPSTR>(pcmBuffer);

@@ -53,9 +53,10 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # marrowtone_VERSION_ARCH.deb
     set(CPACK_DEBIAN_PACKAGE_SECTION sound)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)    # dependencies computed by dpkg-shlibdeps
-    # What no library names: Qt's Wayland platform plugin, for sessions without X (Qt's X
-    # plugin comes with libqt6gui6). The computed dependencies are added to these.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland")
+    # What no program names among its libraries: Qt's Wayland platform plugin, for sessions
+    # without X (Qt's X plugin comes with libqt6gui6), and PulseAudio's client library, which
+    # the programs load when they first play. The computed dependencies are added to these.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, libpulse0")
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://marrowtone.invalid")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 endif()

@@ -1,5 +1,7 @@
 #include "tools/playback.h"
 
+#include "platform/pcm_format.h"
+
 #include <atomic>
 
 WavePlayer::~WavePlayer() {
@@ -8,13 +10,7 @@ WavePlayer::~WavePlayer() {
 }
 
 std::string WavePlayer::open(int32_t rate) {
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = static_cast<DWORD>(rate);
-    format.nAvgBytesPerSec = static_cast<DWORD>(rate);
-    format.nBlockAlign = 1;
-    format.wBitsPerSample = 8;
+    const WAVEFORMATEX format = monoPcm8Format(static_cast<DWORD>(rate));
     // No notifications: the header's done flag is looked at instead, so that no window
     // and no callback thread are needed.
     const MMRESULT result = waveOutOpen(&device_, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL);

@@ -5,6 +5,7 @@
 // extra bytes, made on WM_NCCREATE and freed on WM_NCDESTROY.
 #pragma once
 
+#include "platform/common/geometry.h"
 #include "platform/common/handles.h"
 #include "platform/common/unicode.h"
 #include "platform/win32.h"
@@ -67,13 +68,6 @@ LRESULT controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Handl
 // Controls ask their parent once, when they are made, which kind of text their
 // notifications should carry.
 void queryNotifyFormat(HWND hwnd);
-
-inline int rectWidth(const RECT& r) {
-    return r.right - r.left;
-}
-inline int rectHeight(const RECT& r) {
-    return r.bottom - r.top;
-}
 
 // Height of the window's frame: what it adds to its client height. Asked of the window
 // itself, since a window smaller than its frame shows no client area to measure.

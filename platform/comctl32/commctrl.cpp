@@ -35,7 +35,7 @@ int frameHeight(HWND hwnd) {
     constexpr LONG kProbe = 10000;
     RECT r{0, 0, kProbe, kProbe};
     SendMessageW(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r));
-    return std::max<LONG>(0, kProbe - rectHeight(r));
+    return std::max<LONG>(0, kProbe - height(r));
 }
 
 void registerCommonControlClasses() {

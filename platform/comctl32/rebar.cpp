@@ -47,7 +47,7 @@ int bandHeight(const Band& b) {
     if (h == 0 && b.info.hwndChild && IsWindow(b.info.hwndChild)) {
         RECT r;
         GetWindowRect(b.info.hwndChild, &r);
-        h = rectHeight(r);
+        h = height(r);
     }
     return h;
 }
@@ -118,8 +118,8 @@ void placeBandChildren(Rebar* r) {
         if (!b.info.hwndChild || !IsWindow(b.info.hwndChild) || !bandVisible(b)) continue;
         int header = bandHeader(b, shown);
         int h = bandHeight(b);
-        int y = b.rect.top + (rectHeight(b.rect) - h) / 2;
-        int w = std::max(0, rectWidth(b.rect) - header - kBandMargin);
+        int y = b.rect.top + (height(b.rect) - h) / 2;
+        int w = std::max(0, width(b.rect) - header - kBandMargin);
         MoveWindow(b.info.hwndChild, b.rect.left + header, y, w, h, TRUE);
     }
 }
@@ -128,9 +128,9 @@ void placeBandChildren(Rebar* r) {
 void fitHeight(HWND hwnd, DWORD style, int height) {
     RECT outer;
     GetWindowRect(hwnd, &outer);
-    if ((style & CCS_NORESIZE) || rectHeight(outer) == height + frameHeight(hwnd)) return;
+    if ((style & CCS_NORESIZE) || detail::height(outer) == height + frameHeight(hwnd)) return;
     if (style & CCS_NOPARENTALIGN) {
-        SetWindowPos(hwnd, nullptr, 0, 0, rectWidth(outer), height + frameHeight(hwnd),
+        SetWindowPos(hwnd, nullptr, 0, 0, width(outer), height + frameHeight(hwnd),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
         RECT pc{};
@@ -339,7 +339,7 @@ std::optional<LRESULT> onMessage(HWND hwnd, Rebar* r, UINT message, WPARAM wPara
     case RB_GETBARHEIGHT:
         return r->height;
     case RB_GETROWHEIGHT:
-        return wParam < r->bands.size() ? rectHeight(r->bands[wParam].rect) : 0;
+        return wParam < r->bands.size() ? height(r->bands[wParam].rect) : 0;
     case RB_GETRECT:
         return onGetRect(r, wParam, lParam);
     case RB_IDTOINDEX:

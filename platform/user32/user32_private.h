@@ -2,6 +2,7 @@
 // not for its users.
 #pragma once
 
+#include "platform/common/geometry.h"
 #include "platform/common/handles.h"
 #include "platform/common/unicode.h"
 #include "platform/drivers/driver.h"
@@ -88,12 +89,6 @@ struct Registry {
 
 Registry& registry();
 
-inline int width(const RECT& r) {
-    return r.right - r.left;
-}
-inline int height(const RECT& r) {
-    return r.bottom - r.top;
-}
 // Coordinates kept well inside 32 bits, so sums of them cannot overflow.
 LONG clampInt(long long v);
 

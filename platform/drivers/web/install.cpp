@@ -1,13 +1,17 @@
 #include "platform/drivers/driver.h"
+#include "platform/drivers/driver_set.h"
 #include "platform/drivers/web/audio.h"
 #include "platform/drivers/web/display.h"
 #include "platform/drivers/web/file_chooser.h"
 #include "platform/drivers/web/page.h"
-#include "platform/drivers/web/web_platform.h"
 
-namespace platform::web {
+namespace platform {
 
 namespace {
+
+using web::Audio;
+using web::Display;
+using web::FileChooser;
 
 struct Drivers {
     Display display;
@@ -23,13 +27,15 @@ Drivers& drivers() {
 
 } // namespace
 
-void install() {
+std::string startDrivers() {
     setDisplayDriver(&drivers().display);
     setAudioDriver(&drivers().audio);
     setFileChooser(&drivers().chooser);
+    return {};
 }
 
-void uninstall(int status) {
+// The page says that the program has ended, and how.
+void stopDrivers(int status) {
     drivers().audio.stopAll();
     setDisplayDriver(nullptr);
     setAudioDriver(nullptr);
@@ -37,4 +43,4 @@ void uninstall(int status) {
     mt_ended(status);
 }
 
-} // namespace platform::web
+} // namespace platform

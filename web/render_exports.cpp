@@ -1,7 +1,5 @@
-// The page's entry: the player on the web drivers, and the renderer the page's tests
-// compare with marrowtone-render.
-#include "app/player.h"
-#include "platform/drivers/web/web_platform.h"
+// The renderer the page's tests compare with marrowtone-render, beside the player (whose
+// entry is the desktop program's, on the web drivers).
 #include "sound/play_format.h"
 #include "sound/sound.h"
 
@@ -11,13 +9,6 @@
 #include <exception>
 #include <span>
 #include <vector>
-
-int main() {
-    platform::web::install();
-    const int status = playerMain(stderr);
-    platform::web::uninstall(status);
-    return status;
-}
 
 namespace {
 
