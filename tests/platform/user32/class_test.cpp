@@ -7,17 +7,6 @@ namespace {
 
 using Classes = PlatformTest;
 
-TEST_F(Classes, ANameRegisteredTwiceFailsWhateverItsCase) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"platformrecorder";
-    EXPECT_EQ(RegisterClassExW(&wc), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
-    wc.lpszClassName = u"Another";
-    EXPECT_NE(RegisterClassExW(&wc), 0);
-}
-
 TEST_F(Classes, AWrongRecordSizeOrNoNameIsRefused) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc - 4;

@@ -33,17 +33,6 @@ std::u16string itemText(HMENU menu, int position) {
     return std::u16string(buffer, static_cast<size_t>(n));
 }
 
-TEST_F(Menus, UnknownIdentifiersAppendInCallOrder) {
-    HMENU popup = CreateMenu();
-    EXPECT_TRUE(insertItem(popup, 257, 257, u"MML Open"));
-    EXPECT_TRUE(insertItem(popup, 260, 260, u"Exit"));
-    ASSERT_EQ(GetMenuItemCount(popup), 2);
-    EXPECT_EQ(itemText(popup, 0), u"MML Open");
-    EXPECT_EQ(itemText(popup, 1), u"Exit");
-    EXPECT_EQ(GetMenuItemID(popup, 0), 257u);
-    EXPECT_EQ(GetMenuItemID(popup, 1), 260u);
-}
-
 TEST_F(Menus, AKnownIdentifierInsertsBeforeIt) {
     HMENU popup = CreateMenu();
     insertItem(popup, 1, 1, u"one");
@@ -63,19 +52,6 @@ TEST_F(Menus, InsertingBeforeAnItemInsideAPopupGoesIntoThatPopup) {
     EXPECT_EQ(GetMenuItemCount(bar), 1);
     ASSERT_EQ(GetMenuItemCount(file), 2);
     EXPECT_EQ(itemText(file, 0), u"New");
-}
-
-TEST_F(Menus, PopupsWithoutIdentifierMatchZeroAsALastResort) {
-    // A popup inserted without MIIM_ID has identifier 0, so a second insertion "before 0"
-    // finds it and goes in front of it, as it does on Windows.
-    HMENU bar = CreateMenu();
-    insertPopup(bar, 0, CreateMenu(), u"File");
-    insertPopup(bar, 0, CreateMenu(), u"Edit");
-    ASSERT_EQ(GetMenuItemCount(bar), 2);
-    EXPECT_EQ(itemText(bar, 0), u"Edit");
-    EXPECT_EQ(itemText(bar, 1), u"File");
-    EXPECT_EQ(GetMenuItemID(bar, 0), ~0u); // a popup has no command
-    EXPECT_NE(GetSubMenu(bar, 1), nullptr);
 }
 
 TEST_F(Menus, ByPositionInsertsAtTheIndexOrAppends) {
@@ -129,22 +105,6 @@ TEST_F(Menus, NoMenuCanBecomeItsOwnPopup) {
     EXPECT_EQ(GetMenuItemCount(inner), 1);
     EXPECT_TRUE(DestroyMenu(outer));
     EXPECT_FALSE(IsMenu(inner));
-}
-
-TEST_F(Menus, DeleteByCommandFindsItemsInPopupsAndFailsForStrangers) {
-    HMENU bar = CreateMenu();
-    HMENU file = CreateMenu();
-    insertPopup(bar, 0, file, u"File");
-    insertItem(file, 257, 257, u"Open");
-    insertItem(file, 260, 260, u"Exit");
-    EXPECT_TRUE(DeleteMenu(bar, 257, MF_BYCOMMAND));
-    ASSERT_EQ(GetMenuItemCount(file), 1);
-    EXPECT_EQ(itemText(file, 0), u"Exit");
-    EXPECT_FALSE(DeleteMenu(bar, 999, MF_BYCOMMAND));
-    EXPECT_FALSE(DeleteMenu(file, 5, MF_BYPOSITION));
-    // Deleting the popup's entry destroys the popup too.
-    EXPECT_TRUE(DeleteMenu(bar, 0, MF_BYPOSITION));
-    EXPECT_FALSE(IsMenu(file));
 }
 
 TEST_F(Menus, ItemInfoReadsBackWhatWasSet) {
