@@ -91,19 +91,13 @@ cp "$PARITY/warnings.mml" "$PARITY/$(printf '\303\261o\303\261o-\351\237\263\346
 WORK=$(mktemp -d /tmp/marrowtone-wine.XXXXXX)
 . scripts/wine-session.sh
 RECORDER_PID=
-PULSE_STARTED=0
 cleanup() {
     local status=$?
     if [[ -n $RECORDER_PID ]]; then
         kill "$RECORDER_PID" 2>/dev/null || true
         wait "$RECORDER_PID" 2>/dev/null || true
     fi
-    if ((PULSE_STARTED)); then
-        local pid
-        pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null || true)
-        timeout 10 pactl exit >/dev/null 2>&1 || true
-        [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
-    fi
+    stop_private_pulse || true
     stop_wine_and_display "${WINEPREFIX:-}"
     rm -rf "$WORK"
     exit "$status"
@@ -112,20 +106,9 @@ trap cleanup EXIT INT TERM
 
 start_private_display "$WORK" || { log "Xvfb did not start"; exit 1; }
 
-# An audio server of our own whose default sink plays at the player's own format, 8-bit
-# unsigned mono at 11025 Hz, so that what it records is the player's bytes unchanged (and
-# 128 wherever no stream feeds it). Wine's wave output plays into it.
-export PULSE_RUNTIME_PATH="$WORK/pulse" XDG_RUNTIME_DIR="$WORK/xdg"
-mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
-chmod 700 "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
-PULSE_STARTED=1
-HOME="$WORK" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr \
-    -L module-native-protocol-unix \
-    -L "module-null-sink sink_name=marrowtone_test rate=11025 format=u8 channels=1 norewinds=1" \
-    >"$WORK/pulse.log" 2>&1 || { cat "$WORK/pulse.log" >&2; log "pulseaudio did not start"; exit 1; }
-timeout 10 sh -c 'until pactl info >/dev/null 2>&1; do sleep 0.1; done' ||
-    { log "pulseaudio does not answer"; exit 1; }
-pactl set-default-sink marrowtone_test
+# An audio server of our own that plays at the player's own format; Wine's wave output
+# plays into it.
+start_private_pulse "$WORK" || { log "no audio server of our own"; exit 1; }
 export MARROWTONE_RECORDING="$WORK/recorded.raw"
 parec -d marrowtone_test.monitor --format=u8 --rate=11025 --channels=1 --raw \
     >"$MARROWTONE_RECORDING" 2>"$WORK/parec.log" </dev/null &

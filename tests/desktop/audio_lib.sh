@@ -29,14 +29,8 @@ wait_for_choice() {
 stop_pulse() {
     pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
     [ -n "$pid" ] || fail "the audio server left no process id"
-    kill "$pid" 2>/dev/null || fail "the audio server was not running"
-    for _ in $(seq 100); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && fail "the audio server did not stop"
-    pactl info >/dev/null 2>&1 && fail "an audio server still answers"
-    return 0
+    kill -0 "$pid" 2>/dev/null || fail "the audio server was not running"
+    stop_private_pulse || fail "the audio server did not stop, or another still answers"
 }
 
 # Opens SCORE through the menu and the dialog of the player's window WIN and checks that its
@@ -64,7 +58,6 @@ hear_score() {
     dialog=$(open_dialog) || exit 1
     import -window "$dialog" "$4/open-dialog.png" 2>/dev/null
     xdotool type --delay 10 "$1"
-    sleep 0.3
     chosen=$(date +%s%N)
     xdotool key Return
     wait_for_choice "the dialog did not accept $1"

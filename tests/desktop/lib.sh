@@ -1,8 +1,9 @@
 # Shared by the desktop tests: a private virtual X server, a private audio server, and
 # clean-up of everything started, however the test ends. Sourced, not run.
 
+. "$(dirname "$0")/../../scripts/test-servers.sh"
+
 PIDS_TO_STOP=""
-PULSE_STARTED=no
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/marrowtone-desktop.XXXXXX")
 
 fail() {
@@ -17,20 +18,11 @@ cleanup() {
     done
     for pid in $PIDS_TO_STOP; do
         # Give each a moment, then insist.
-        for _ in 1 2 3 4 5 6 7 8 9 10; do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -9 "$pid" 2>/dev/null
+        poll_until 10 process_gone "$pid" || kill -9 "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
-    if [ "$PULSE_STARTED" = yes ]; then
-        timeout 5 pactl exit >/dev/null 2>&1
-        if [ -f "$PULSE_RUNTIME_PATH/pid" ]; then
-            pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
-            [ -n "$pid" ] && kill "$pid" 2>/dev/null
-        fi
-    fi
+    stop_private_pulse
+    stop_private_display
     rm -rf "$WORK"
     exit $status
 }
@@ -39,57 +31,22 @@ trap 'exit 1' INT TERM HUP
 
 stop_later() { PIDS_TO_STOP="$1 $PIDS_TO_STOP"; }
 
-# Starts Xvfb on a free display and exports DISPLAY. The number is drawn from a high range:
-# the low ones are where desktops and other tools expect their own servers.
 start_xvfb() {
-    for _ in 1 2 3 4 5 6 7 8 9 10; do
-        n=$(($(od -An -N2 -tu2 /dev/urandom) % 900 + 100))
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        # -noreset: between one client leaving and the next arriving, a server that resets
-        # refuses connections.
-        Xvfb ":$n" -noreset -nolisten tcp -screen 0 1024x768x24 >"$WORK/xvfb.log" 2>&1 &
-        xvfb=$!
-        stop_later $xvfb
-        for _ in $(seq 100); do
-            kill -0 $xvfb 2>/dev/null || break
-            if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-                DISPLAY=":$n"
-                export DISPLAY
-                return 0
-            fi
-            sleep 0.1
-        done
-        kill $xvfb 2>/dev/null
-        wait $xvfb 2>/dev/null
-    done
-    fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    start_private_display "$WORK" || fail "Xvfb did not start"
 }
 
 # Where the test's own audio server lives, without starting it: a program started now looks
-# for the server there (and finds none until start_pulse).
+# for the server there (and finds none until start_pulse). Its home is the test's too.
 pulse_environment() {
-    PULSE_RUNTIME_PATH="$WORK/pulse"
-    XDG_RUNTIME_DIR="$WORK/xdg"
+    private_pulse_environment "$WORK"
     HOME="$WORK/home"
-    export PULSE_RUNTIME_PATH XDG_RUNTIME_DIR HOME
-    mkdir -p "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR" "$HOME"
-    chmod 700 "$PULSE_RUNTIME_PATH" "$XDG_RUNTIME_DIR"
+    export HOME
+    mkdir -p "$HOME"
 }
 
-# Starts a PulseAudio server of the test's own whose default sink records at 11025 Hz,
-# 8-bit unsigned mono, into its monitor source. Without rewinds: a sink that rewinds to mix
-# in a new stream sooner does so behind its monitor's back, which then misses the stream's
-# first tenth of a second.
 start_pulse() {
     pulse_environment
-    PULSE_STARTED=yes
-    pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=stderr \
-        -L module-native-protocol-unix \
-        -L "module-null-sink sink_name=marrowtone_test rate=11025 format=u8 channels=1 norewinds=1" \
-        >"$WORK/pulse.log" 2>&1 || fail "pulseaudio did not start: $(cat "$WORK/pulse.log")"
-    timeout 10 sh -c 'until pactl info >/dev/null 2>&1; do sleep 0.1; done' ||
-        fail "pulseaudio does not answer"
-    pactl set-default-sink marrowtone_test || fail "no null sink"
+    start_private_pulse "$WORK" || fail "no audio server of the test's own"
 }
 
 # Waits for the player's visible top-level window and prints its id. Generous: a loaded
@@ -130,16 +87,28 @@ wait_for_exit() {
     return 1
 }
 
-# Chooses a command of the "File" menu by mouse on the menu bar, then arrow keys.
+# The number of visible windows, open menus among them.
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
+more_windows_than() { [ "$(visible_windows)" -gt "$1" ]; }
+windows_at() { [ "$(visible_windows)" -eq "$1" ]; }
+
+# Waits until the window has the keyboard: a key sent before goes elsewhere.
+wait_for_focus() {
+    poll_until 100 has_focus "$1"
+}
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+
+# Chooses a command of the "File" menu by mouse on the menu bar, then arrow keys. The keys
+# wait for the menu to open: before, they would go to the window itself.
 choose_file_menu_item() { # window, number of Down presses
+    shown=$(visible_windows)
     xdotool mousemove --window "$1" 20 8 click 1
-    sleep 0.5
+    poll_until 100 more_windows_than "$shown" || fail "clicking the menu bar opened no menu"
     i=0
     while [ "$i" -lt "$2" ]; do
         xdotool key Down
         i=$((i + 1))
     done
-    sleep 0.2
     xdotool key Return
 }
 
@@ -163,14 +132,13 @@ start_player() {
 open_dialog() {
     choose_file_menu_item "$WIN" 1
     dialog=$(wait_for_window Open) || fail "the open dialog did not appear"
-    sleep 0.3
+    wait_for_focus "$dialog" || fail "the open dialog did not get the keyboard"
     echo "$dialog"
 }
 
 # Types a path into the open dialog and accepts it.
 enter_path() {
     xdotool type --delay 10 "$1"
-    sleep 0.3
     xdotool key Return
 }
 

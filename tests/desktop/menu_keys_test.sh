@@ -24,29 +24,11 @@ wait_for_bar() { # shot, differs|same
     return 1
 }
 
-visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
-
 # Waits until the number of visible windows is above (or, with "at", equal to) $1.
 wait_for_windows() { # count, above|at
-    for _ in $(seq 100); do
-        n=$(visible_windows)
-        if [ "$2" = at ]; then [ "$n" -eq "$1" ] && return 0; else
-            [ "$n" -gt "$1" ] && return 0; fi
-        sleep 0.1
-    done
-    return 1
+    if [ "$2" = at ]; then poll_until 100 windows_at "$1"; else poll_until 100 more_windows_than "$1"; fi
 }
-
 focus_player() { xdotool windowfocus --sync "$WIN" || fail "cannot focus the window"; }
-
-# Waits until the window has the keyboard: a key sent before goes elsewhere.
-wait_for_focus() {
-    for _ in $(seq 100); do
-        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
 
 # Waits for the open dialog to appear and take the keyboard, then closes it with Escape.
 dialog_opens_and_closes() { # what failed

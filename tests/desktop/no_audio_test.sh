@@ -18,7 +18,7 @@ kill -0 $APP 2>/dev/null || fail "the program ended after a cancelled dialog"
 
 open_dialog >/dev/null
 enter_path "$score"
-sleep 1
+wait_for_dialog_to_close "the dialog did not accept $score"
 kill -0 $APP 2>/dev/null || fail "the program ended: $(cat "$WORK/player.err")"
 exit_through_menu
 echo "no audio server: dialog cancelled, then a score opened, silent; File, Exit with status 0"

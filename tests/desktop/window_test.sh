@@ -16,14 +16,27 @@ size=$(window_size "$WIN")
 [ "$size" = "300x128" ] || fail "window is $size, not 300x128"
 echo "window $WIN: caption '$name', $size"
 
-# Let the first paint land before the screenshot.
-sleep 0.5
+# Shoots the window as $artefacts/NAME.png and reads its status bar: "height top bar grip
+# text" into STATUS.
+shoot() { # name
+    import -window "$WIN" "$artefacts/$1.png" 2>/dev/null &&
+        convert "$artefacts/$1.png" "$WORK/$1.ppm" &&
+        STATUS=$("$checker" statusbar "$WORK/$1.ppm")
+}
+# The window's paint has landed once a shot HEIGHT high shows the bar with its grip.
+painted() { # name, height
+    shoot "$1" || return 1
+    read -r h _ b g _ <<EOT
+$STATUS
+EOT
+    [ "$h" = "$2" ] && [ "$g" = 1 ] && [ -n "$b" ] && [ "$b" -ge 10 ] && [ "$b" -le 40 ]
+}
+
+poll_until 100 painted window-300x128 128 || shoot window-300x128 || fail "no window screenshot"
 import -window root "$artefacts/screen.png" || fail "no screenshot"
-import -window "$WIN" "$artefacts/window-300x128.png" || fail "no window screenshot"
 echo "screenshot: $artefacts/screen.png (the window alone: $artefacts/window-300x128.png)"
-convert "$artefacts/window-300x128.png" "$WORK/first.ppm"
 read -r height top bar grip text <<EOT
-$("$checker" statusbar "$WORK/first.ppm")
+$STATUS
 EOT
 echo "status bar: top edge at y=$top of $height, $bar pixels high, grip=$grip, text pixels=$text"
 [ "$bar" -ge 10 ] && [ "$bar" -le 40 ] || fail "no status bar along the bottom edge"
@@ -31,26 +44,20 @@ echo "status bar: top edge at y=$top of $height, $bar pixels high, grip=$grip, t
 [ "$text" = 0 ] || fail "the status bar is not empty"
 
 # The menu bar: a click on "File" opens a pop-up window.
-before=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
+before=$(visible_windows)
 xdotool mousemove --window "$WIN" 20 8 click 1
-sleep 0.5
-after=$(xdotool search --onlyvisible --name '' 2>/dev/null | wc -l)
-[ "$after" -gt "$before" ] || fail "clicking the menu bar opened no menu"
+poll_until 100 more_windows_than "$before" || fail "clicking the menu bar opened no menu"
 import -window root "$artefacts/menu-open.png"
 xdotool key Escape
-sleep 0.3
+poll_until 100 windows_at "$before" || fail "Escape did not close the menu"
 
 xdotool windowsize "$WIN" 400 300
-for _ in $(seq 50); do
-    [ "$(window_size "$WIN")" = "400x300" ] && break
-    sleep 0.1
-done
-[ "$(window_size "$WIN")" = "400x300" ] || fail "the window did not take 400x300"
-sleep 0.5
-import -window "$WIN" "$artefacts/window-400x300.png" || fail "no screenshot after the resize"
-convert "$artefacts/window-400x300.png" "$WORK/second.ppm"
+resized() { [ "$(window_size "$WIN")" = "400x300" ]; }
+poll_until 50 resized || fail "the window did not take 400x300"
+poll_until 100 painted window-400x300 300 || shoot window-400x300 ||
+    fail "no screenshot after the resize"
 read -r height2 top2 bar2 grip2 text2 <<EOT
-$("$checker" statusbar "$WORK/second.ppm")
+$STATUS
 EOT
 echo "after resizing to 400x300: status bar top edge at y=$top2 of $height2, grip=$grip2"
 [ "$height2" = 300 ] || fail "screenshot is $height2 high"
