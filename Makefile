@@ -107,6 +107,8 @@ test-web: test-web-render test-web-browser
 bench: build
 	@build/bench/sound_bench
 	@build/bench/process_bench
+	@if [ -x build/bench/message_wake_bench ]; then \
+	    sh tests/desktop/with_display.sh build/bench/message_wake_bench; fi
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
