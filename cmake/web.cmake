@@ -11,11 +11,6 @@ add_link_options(-fexceptions -Os)
 # library's thread functions are there without any flag.
 set(CMAKE_HAVE_LIBC_PTHREAD 1 CACHE INTERNAL "")
 
-# CMake knows no whole-archive linking for Emscripten; its linker takes the usual flags.
-set(CMAKE_CXX_LINK_LIBRARY_USING_WHOLE_ARCHIVE
-    "LINKER:--whole-archive" "<LINK_ITEM>" "LINKER:--no-whole-archive")
-set(CMAKE_CXX_LINK_LIBRARY_USING_WHOLE_ARCHIVE_SUPPORTED TRUE)
-
 add_subdirectory(sound)
 add_subdirectory(platform)
 add_subdirectory(framework)

@@ -20,10 +20,6 @@ void registerControl(LPCWSTR name, WNDPROC proc, HCURSOR cursor) {
     RegisterClassExW(&wc);
 }
 
-// As on Windows, where the library registers its classes when it is loaded, the classes
-// are there before the first window asks for one.
-const bool loaderInstalled = (setClassLoader(registerCommonControlClasses), true);
-
 } // namespace
 
 void queryNotifyFormat(HWND hwnd) {

@@ -1,5 +1,4 @@
-// Window classes: registration, lookup by name or atom, and the common controls' classes
-// that appear when first asked for.
+// Window classes: registration and lookup by name or atom.
 #include "platform/user32/user32_private.h"
 
 #include <algorithm>
@@ -10,8 +9,6 @@ namespace {
 
 // The most extra bytes a class may ask for each of its windows.
 constexpr int kMaxWindowExtra = 40 * 1024;
-
-void (*classLoader)() = nullptr;
 
 } // namespace
 
@@ -28,19 +25,6 @@ std::shared_ptr<WindowClass> findClass(LPCWSTR name) {
     for (auto& c : classes)
         if (c->key == key) return c;
     return nullptr;
-}
-
-std::shared_ptr<WindowClass> findOrLoadClass(LPCWSTR name) {
-    auto cls = findClass(name);
-    if (!cls && classLoader) {
-        classLoader();
-        cls = findClass(name);
-    }
-    return cls;
-}
-
-void setClassLoader(void (*loader)()) {
-    classLoader = loader;
 }
 
 } // namespace platform::detail
@@ -100,7 +84,7 @@ BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE) {
 }
 
 BOOL WINAPI GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* wc) {
-    auto cls = findOrLoadClass(className);
+    auto cls = findClass(className);
     if (!cls || !wc) {
         SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
         return FALSE;

@@ -113,12 +113,6 @@ void freeWindow(HWND hwnd);
 
 // Classes (class.cpp)
 std::shared_ptr<WindowClass> findClass(LPCWSTR name);
-// The class of that name, or after the common controls have had a chance to register
-// theirs, or null.
-std::shared_ptr<WindowClass> findOrLoadClass(LPCWSTR name);
-// The common controls register their classes lazily, when a window of an unknown class is
-// asked for, just as when the library is loaded on Windows; comctl32 installs this.
-void setClassLoader(void (*loader)());
 
 // Focus and activation (focus.cpp)
 // Makes hwnd the active top-level window (null: none), with the messages Windows sends to

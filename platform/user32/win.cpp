@@ -225,7 +225,7 @@ using namespace platform::detail;
 HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                             int x, int y, int cx, int cy, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param) {
-    auto cls = findOrLoadClass(className);
+    auto cls = findClass(className);
     if (!cls) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;

@@ -1,9 +1,19 @@
-// The status bar: its place on the parent and the text of its parts.
+// The library's classes, and the status bar: its place on the parent and the text of its
+// parts.
 #include "tests/platform/comctl32/controls_fixture.h"
 
 using namespace platform_test;
 
 namespace {
+
+// The classes come with initialising the library, not with linking it.
+TEST_F(PlatformTest, TheControlClassesAreThereOnceTheLibraryIsInitialised) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    EXPECT_FALSE(GetClassInfoExW(nullptr, STATUSCLASSNAMEW, &wc));
+    InitCommonControls();
+    EXPECT_TRUE(GetClassInfoExW(nullptr, STATUSCLASSNAMEW, &wc));
+}
 
 TEST_F(Controls, StatusBarKeepsTheTextOfEachPart) {
     HWND frame = makeTopLevel();
