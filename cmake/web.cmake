@@ -7,8 +7,8 @@
 add_compile_options(-fexceptions -Os "SHELL:-include ${PROJECT_SOURCE_DIR}/web/libcxx_compat.h")
 add_link_options(-fexceptions -Os)
 
-# The page runs the program on one thread (platform/drivers/web/threads.cpp): the C
-# library's thread functions are there without any flag.
+# The page runs the program on one thread: no shared memory, so any web server can serve
+# it. The C library's thread functions are there (as stubs) without any flag.
 set(CMAKE_HAVE_LIBC_PTHREAD 1 CACHE INTERNAL "")
 
 add_subdirectory(sound)

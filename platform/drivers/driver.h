@@ -101,19 +101,24 @@ public:
 };
 
 // The audio output, behind winmm's wave output: winmm keeps handles, headers, flags and the
-// notifications to the window; a device only plays the bytes it is given, on a thread of
-// its own.
+// notifications to the window; a device only plays the bytes it is given, in order, on a
+// thread of its own, as a sound card plays the buffers queued to it.
 
 class AudioDevice {
 public:
     virtual ~AudioDevice() = default;
-    // Starts playing `size` bytes at `data` once, from the first byte to the last. The
-    // bytes stay valid and unchanged until `finished` has been called or stop() has
-    // returned. `finished` is called exactly once, on any thread, when the last byte has
-    // been played, unless stop() came first; it must not call back into the device.
-    virtual void play(const uint8_t* data, size_t size, std::function<void()> finished) = 0;
-    // Stops at once. When it returns, the device no longer reads the bytes and `finished`
-    // of the block being played will not be called.
+    // Queues `size` bytes at `data` to be played `times` times over, from the first byte
+    // to the last, after the blocks queued before it. The bytes stay valid and unchanged
+    // until `finished` has been called or stop() has returned. `finished` is called once,
+    // on any thread, when the last play of the block is over, unless stop() came first; it
+    // must not call back into the device.
+    virtual void play(const uint8_t* data, size_t size, uint32_t times,
+                      std::function<void()> finished) = 0;
+    void play(const uint8_t* data, size_t size, std::function<void()> finished) {
+        play(data, size, 1, std::move(finished));
+    }
+    // Stops at once and forgets every queued block. When it returns, the device no longer
+    // reads their bytes and none of their `finished` will be called.
     virtual void stop() = 0;
 };
 
@@ -146,7 +151,6 @@ void setFileChooser(FileChooser* chooser);
 // sends (each returns false, doing nothing, when the window cannot take it), and what a
 // screen shows, read back. On the GUI thread.
 namespace user {
-
 
 // The user's actions. Each returns false (and does nothing) when the window cannot take it.
 

@@ -1,30 +1,32 @@
 // winmm's wave output over an audio driver.
 //
 // Handles, headers, their flags and the notifications are kept here; the driver's device
-// only plays one block at a time on a thread of its own and says when it has finished.
+// plays the blocks it is given in order, on a thread of its own, and says when each has
+// finished. A header is given to the device when it is written, so nothing here needs a
+// thread: the device goes on to the next block by itself, as a sound card does.
 //
 // Locking. One mutex (`state`) guards every handle's bookkeeping; the device's end-of-block
 // report takes only that one and does nothing but bookkeeping and PostMessageW. Calls into
 // a device are made without it, under the handle's own `deviceCalls` mutex, which keeps
 // play and stop of one device in order (always taken before `state`). A report that comes
-// late (after a reset, a close or a newer block) carries an old block number and is
-// ignored. The report must not start the next block itself (a device may not be called
-// from its report), so each open handle has a feeder thread that starts blocks queued
-// behind a finished one, and the repeats of a looped header.
+// late (after a reset) carries an older generation and is ignored.
 #include "platform/common/handles.h"
 #include "platform/drivers/driver.h"
 
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 namespace platform::detail {
 
 namespace {
+
+struct Queued {
+    WAVEHDR* header = nullptr;
+    bool played = false; // given to the device; an empty header is not, it is done in turn
+};
 
 struct WaveOut {
     uintptr_t handle = 0;
@@ -34,21 +36,13 @@ struct WaveOut {
 
     // Guarded by the state mutex.
     bool open = true;
-    std::deque<WAVEHDR*> queue; // written and not done yet; the first one is playing
-    bool playing = false;       // the device has been given the first header
-    uint64_t block = 0;         // number of the block the device is playing
-    DWORD playsLeft = 0;        // of the first header, including the current one
-    bool feed = false;          // the feeder is to start the first header
-    bool repeat = false;        // ... again, as a loop
-    bool quit = false;
-    std::condition_variable wake;
-    std::thread feeder;
+    std::deque<Queued> queue; // written and not done yet, in order
+    uint64_t generation = 0;  // of the blocks the device has; a reset starts a new one
 };
 
 struct State {
     std::mutex mutex;
     std::map<uintptr_t, std::shared_ptr<WaveOut>> handles;
-    uint64_t nextBlock = 1;
 };
 
 State& state() {
@@ -73,10 +67,16 @@ void notify(const WaveOut& w, UINT message, LPARAM lParam) {
 
 // With the state lock held: the first header is done.
 void completeFirst(WaveOut& w) {
-    WAVEHDR* h = w.queue.front();
+    WAVEHDR* h = w.queue.front().header;
     w.queue.pop_front();
     h->dwFlags = (h->dwFlags & ~static_cast<DWORD>(WHDR_INQUEUE)) | WHDR_DONE;
     notify(w, MM_WOM_DONE, reinterpret_cast<LPARAM>(h));
+}
+
+// With the state lock held: empty headers that have come first are done at once.
+void completeEmptyOnes(WaveOut& w) {
+    while (!w.queue.empty() && !w.queue.front().played)
+        completeFirst(w);
 }
 
 DWORD playsOf(const WAVEHDR& h) {
@@ -86,83 +86,16 @@ DWORD playsOf(const WAVEHDR& h) {
     return (h.dwFlags & loop) == loop && h.dwLoops > 1 ? h.dwLoops : 1;
 }
 
-struct Block {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    uint64_t number = 0;
-};
-
-void finished(uintptr_t handle, uint64_t number);
-
-// With the state lock held: makes the first header the device's block. Empty headers are
-// done at once. Returns the block to give the device, or no data when there is none.
-Block startFirst(WaveOut& w, bool repeat) {
-    auto& s = state();
-    while (!w.queue.empty()) {
-        WAVEHDR* h = w.queue.front();
-        if (h->dwBufferLength == 0 || !h->lpData) {
-            completeFirst(w);
-            repeat = false;
-            continue;
-        }
-        if (!repeat) w.playsLeft = playsOf(*h);
-        w.playing = true;
-        w.block = s.nextBlock++;
-        return Block{reinterpret_cast<const uint8_t*>(h->lpData), h->dwBufferLength, w.block};
-    }
-    w.playing = false;
-    return Block{};
-}
-
-// Without the state lock, with the handle's deviceCalls lock.
-void play(WaveOut& w, const Block& b) {
-    if (!b.data) return;
-    uintptr_t handle = w.handle;
-    uint64_t number = b.number;
-    w.device->play(b.data, b.size, [handle, number] { finished(handle, number); });
-}
-
-// The device's report, on its thread.
-void finished(uintptr_t handle, uint64_t number) {
+// The device's report, on its thread: the first header given to it has played.
+void finished(uintptr_t handle, uint64_t generation) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto it = s.handles.find(handle);
     if (it == s.handles.end()) return;
     WaveOut& w = *it->second;
-    if (!w.playing || w.block != number || w.queue.empty()) return;
-    w.playing = false;
-    if (w.playsLeft > 1) {
-        --w.playsLeft;
-        w.repeat = true;
-    } else {
-        completeFirst(w);
-        if (w.queue.empty()) return;
-    }
-    w.feed = true;
-    w.wake.notify_all();
-}
-
-void feederLoop(WaveOut* w) {
-    auto& s = state();
-    for (;;) {
-        {
-            std::unique_lock lock(s.mutex);
-            w->wake.wait(lock, [w] { return w->quit || w->feed; });
-            if (w->quit) return;
-        }
-        std::lock_guard calls(w->deviceCalls);
-        Block b;
-        {
-            std::lock_guard lock(s.mutex);
-            if (w->quit) return;
-            if (!w->feed) continue;
-            w->feed = false;
-            if (w->playing) continue; // a write got there first
-            // Still the header that finished when it has plays left, else the next one.
-            b = startFirst(*w, std::exchange(w->repeat, false));
-        }
-        play(*w, b);
-    }
+    if (w.generation != generation || w.queue.empty() || !w.queue.front().played) return;
+    completeFirst(w);
+    completeEmptyOnes(w);
 }
 
 bool validFormat(const WAVEFORMATEX& f) {
@@ -174,36 +107,15 @@ bool validFormat(const WAVEFORMATEX& f) {
     return f.nBlockAlign == align && f.nAvgBytesPerSec == f.nSamplesPerSec * align;
 }
 
-// Stops a handle's device and marks its headers done, or, when the whole layer is reset
-// between tests, only forgets them (their memory may be gone by then). With the
-// deviceCalls lock.
-void resetLocked(WaveOut& w, bool markDone) {
-    auto& s = state();
-    {
-        std::lock_guard lock(s.mutex);
-        w.playing = false;
-        w.feed = false;
-        w.repeat = false;
-        w.block = 0;
-        if (markDone) {
-            while (!w.queue.empty())
-                completeFirst(w);
-        } else {
-            w.queue.clear();
-        }
-    }
-    w.device->stop();
-}
-
-// Ends a handle: no longer found, feeder stopped, device closed. Without any lock.
-void retire(std::shared_ptr<WaveOut> w) {
+// Stops a handle's device and marks its headers done. With the deviceCalls lock.
+void resetLocked(WaveOut& w) {
     {
         std::lock_guard lock(state().mutex);
-        w->quit = true;
-        w->wake.notify_all();
+        w.generation++;
+        while (!w.queue.empty())
+            completeFirst(w);
     }
-    if (w->feeder.joinable()) w->feeder.join();
-    w->device.reset();
+    w.device->stop();
 }
 
 } // namespace
@@ -243,7 +155,6 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX f
     w->handle = newHandleValue();
     w->device = std::move(device);
     w->window = window;
-    w->feeder = std::thread(feederLoop, w.get());
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.handles.emplace(w->handle, w);
@@ -282,18 +193,26 @@ MMRESULT WINAPI waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
     if (!w) return MMSYSERR_INVALHANDLE;
     if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
     std::lock_guard calls(w->deviceCalls);
-    Block b;
+    uint64_t generation = 0;
     {
         std::lock_guard lock(state().mutex);
         if (!w->open) return MMSYSERR_INVALHANDLE;
         if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
         if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
         header->dwFlags = (header->dwFlags | WHDR_INQUEUE) & ~static_cast<DWORD>(WHDR_DONE);
-        w->queue.push_back(header);
-        // An idle device starts at once; otherwise the header waits its turn.
-        if (!w->playing && !w->feed) b = startFirst(*w, false);
+        const bool empty = header->dwBufferLength == 0 || !header->lpData;
+        w->queue.push_back(Queued{header, !empty});
+        if (empty) {
+            completeEmptyOnes(*w);
+            return MMSYSERR_NOERROR;
+        }
+        generation = w->generation;
     }
-    play(*w, b);
+    // The device takes it behind what it plays already. The header stays in the queue
+    // until the device reports it, so its bytes are not given back before.
+    const uintptr_t handle = w->handle;
+    w->device->play(reinterpret_cast<const uint8_t*>(header->lpData), header->dwBufferLength,
+                    playsOf(*header), [handle, generation] { finished(handle, generation); });
     return MMSYSERR_NOERROR;
 }
 
@@ -305,7 +224,7 @@ MMRESULT WINAPI waveOutReset(HWAVEOUT waveOut) {
         std::lock_guard lock(state().mutex);
         if (!w->open) return MMSYSERR_INVALHANDLE;
     }
-    resetLocked(*w, true);
+    resetLocked(*w);
     return MMSYSERR_NOERROR;
 }
 
@@ -322,6 +241,8 @@ MMRESULT WINAPI waveOutClose(HWAVEOUT waveOut) {
         s.handles.erase(w->handle);
         notify(*w, MM_WOM_CLOSE, 0);
     }
-    retire(w);
+    // The device goes with the handle; nothing of it is left to report.
+    std::lock_guard calls(w->deviceCalls);
+    w->device.reset();
     return MMSYSERR_NOERROR;
 }

@@ -3,9 +3,12 @@
 // A headless device plays on the virtual clock of advanceAudio: the bytes due are appended
 // to one capture shared by all devices, and the end of a block is reported from the thread
 // that advanced the clock, after the driver's own lock has been released, so the wave
-// output may take its locks and post its messages there.
-#include "platform/testing/testing.h"
+// output may take its locks and post its messages there. A play that ends takes the rest
+// of that advance with it: the next one (a repeat, or the next block) starts with the next
+// advance, so a test sees each block end on its own.
+#include "platform/drivers/block_queue.h"
 #include "platform/drivers/headless/headless_drivers.h"
+#include "platform/testing/testing.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -58,23 +61,20 @@ public:
         a.devices.erase(std::find(a.devices.begin(), a.devices.end(), this));
     }
 
-    void play(const uint8_t* data, size_t size, std::function<void()> finished) override {
+    void play(const uint8_t* data, size_t size, uint32_t times,
+              std::function<void()> finished) override {
         auto& a = headlessAudio();
         std::lock_guard lock(a.mutex);
-        data_ = data;
-        size_ = size;
-        position_ = 0;
-        carry_ = 0;
-        finished_ = std::move(finished);
-        playing_ = true;
+        if (blocks_.push(data, size, times, std::move(finished))) {
+            position_ = 0;
+            carry_ = 0;
+        }
     }
 
     void stop() override {
         auto& a = headlessAudio();
         std::unique_lock lock(a.mutex);
-        playing_ = false;
-        data_ = nullptr;
-        finished_ = nullptr;
+        blocks_.clear();
         // A report already on its way must be over before the caller may reuse the bytes.
         waitForCallback(lock);
     }
@@ -82,24 +82,26 @@ public:
     // Plays what is due in `time`; returns the report to make when the block has ended.
     // Called with the driver's lock held.
     std::function<void()> advance(std::chrono::milliseconds time, std::vector<uint8_t>& out) {
-        if (!playing_) return nullptr;
+        if (blocks_.empty()) return nullptr;
+        const BlockQueue::Block& block = blocks_.first();
         // Whole bytes due, with the remainder kept in thousandths of a byte.
         uint64_t due = static_cast<uint64_t>(time.count()) * format_.nAvgBytesPerSec + carry_;
         uint64_t bytes = due / 1000;
         carry_ = due % 1000;
-        size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, size_ - position_));
-        out.insert(out.end(), data_ + position_, data_ + position_ + n);
+        size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, block.size - position_));
+        out.insert(out.end(), block.data + position_, block.data + position_ + n);
         position_ += n;
-        if (position_ < size_) return nullptr;
-        playing_ = false;
-        data_ = nullptr;
+        if (position_ < block.size) return nullptr;
+        position_ = 0;
         carry_ = 0;
-        headlessAudio().reporting.emplace_back(this, std::this_thread::get_id());
-        return std::exchange(finished_, nullptr);
+        auto report = blocks_.playedOnce();
+        if (report) headlessAudio().reporting.emplace_back(this, std::this_thread::get_id());
+        return report;
     }
 
-    bool playing() const { return playing_; }
-    size_t remaining() const { return playing_ ? size_ - position_ : 0; }
+    bool playing() const { return !blocks_.empty(); }
+    // Of the play under way.
+    size_t remaining() const { return blocks_.empty() ? 0 : blocks_.first().size - position_; }
 
 private:
     void waitForCallback(std::unique_lock<std::mutex>& lock) {
@@ -113,12 +115,9 @@ private:
     }
 
     WAVEFORMATEX format_;
-    const uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-    size_t position_ = 0;
+    BlockQueue blocks_;
+    size_t position_ = 0; // in the first block's play under way
     uint64_t carry_ = 0;
-    bool playing_ = false;
-    std::function<void()> finished_;
 };
 
 class HeadlessAudioDriver final : public AudioDriver {

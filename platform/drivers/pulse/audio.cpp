@@ -16,6 +16,7 @@
 // block's end is never reported after a stop has returned.
 #include "platform/drivers/pulse/pulse.h"
 
+#include "platform/drivers/block_queue.h"
 #include "platform/drivers/pulse/library.h"
 
 #include <algorithm>
@@ -165,22 +166,10 @@ public:
         pa->stream_unref(stream_);
     }
 
-    void play(const uint8_t* data, size_t size, std::function<void()> finished) override {
+    void play(const uint8_t* data, size_t size, uint32_t times,
+              std::function<void()> finished) override {
         Lock lock;
-        halt();
-        finished_ = std::move(finished);
-        if (!pulse().running || pa->stream_get_state(stream_) != PA_STREAM_READY) {
-            // The server went away since the open: nothing can be heard, so the block is
-            // over at once.
-            complete();
-            return;
-        }
-        data_ = data;
-        size_ = size;
-        position_ = 0;
-        const pa_sample_spec* sampleSpec = pa->stream_get_sample_spec(stream_);
-        playedBy_ = pa->rtclock_now() + pa->bytes_to_usec(size, sampleSpec);
-        feed();
+        if (blocks_.push(data, size, times, std::move(finished))) begin();
     }
 
     void stop() override {
@@ -188,7 +177,7 @@ public:
         halt();
     }
 
-    // With the lock held: silence at once, and forget the block.
+    // With the lock held: silence at once, and forget every block.
     void halt() {
         cancelTimer();
         if (drain_) {
@@ -198,14 +187,33 @@ public:
         }
         if (data_ && pulse().running && pa->stream_get_state(stream_) == PA_STREAM_READY) {
             // Drops what the server still holds of the block.
-            if (pa_operation* o = pa->stream_flush(stream_, nullptr, nullptr)) pa->operation_unref(o);
+            if (pa_operation* o = pa->stream_flush(stream_, nullptr, nullptr))
+                pa->operation_unref(o);
         }
         data_ = nullptr;
         size_ = position_ = 0;
-        finished_ = nullptr;
+        blocks_.clear();
     }
 
 private:
+    // With the lock held: starts a play of the first block.
+    void begin() {
+        if (!pulse().running || pa->stream_get_state(stream_) != PA_STREAM_READY) {
+            // The server went away since the open: nothing can be heard, so every block is
+            // over at once.
+            for (auto& finished : blocks_.takeAll())
+                finished();
+            return;
+        }
+        const BlockQueue::Block& block = blocks_.first();
+        data_ = block.data;
+        size_ = block.size;
+        position_ = 0;
+        const pa_sample_spec* sampleSpec = pa->stream_get_sample_spec(stream_);
+        playedBy_ = pa->rtclock_now() + pa->bytes_to_usec(size_, sampleSpec);
+        feed();
+    }
+
     // On the loop's thread, or with its lock: gives the server what it has room for, and
     // once it has the whole block, waits for it to have played it.
     void feed() {
@@ -231,17 +239,32 @@ private:
         timer_ = nullptr;
     }
 
+    // A play of the first block is over: a block played as often as asked is reported, and
+    // the next play (a repeat, or the next block) starts.
     void complete() {
         cancelTimer();
         if (drain_) {
             pa->operation_unref(drain_);
             drain_ = nullptr;
         }
-        auto finished = std::move(finished_);
-        finished_ = nullptr;
         data_ = nullptr;
         size_ = position_ = 0;
-        if (finished) finished();
+        if (auto finished = blocks_.playedOnce()) finished();
+        if (!blocks_.empty()) begin();
+    }
+
+    // The stream will play no more: every block is over.
+    void completeAll() {
+        cancelTimer();
+        if (drain_) {
+            pa->operation_cancel(drain_);
+            pa->operation_unref(drain_);
+            drain_ = nullptr;
+        }
+        data_ = nullptr;
+        size_ = position_ = 0;
+        for (auto& finished : blocks_.takeAll())
+            finished();
     }
 
     static void onWritable(pa_stream*, size_t, void* self) {
@@ -249,13 +272,19 @@ private:
     }
 
     // The server has played everything written, or the stream went away meanwhile: either
-    // way the block is over. A drain cancelled by a stop or a new block never gets here. The
+    // way the play is over. A drain cancelled by a stop never gets here. The
     // server's reading runs a little ahead of its playing, and a block cannot have been
     // played in less than its own duration, so an early report waits for that.
     static void onDrained(pa_stream* stream, int, void* self) {
         auto* device = static_cast<PulseAudioDevice*>(self);
         const pa_usec_t now = pa->rtclock_now();
-        if (!PA_STREAM_IS_GOOD(pa->stream_get_state(stream)) || now >= device->playedBy_) {
+        if (!PA_STREAM_IS_GOOD(pa->stream_get_state(stream))) {
+            pa->operation_unref(device->drain_);
+            device->drain_ = nullptr;
+            device->completeAll();
+            return;
+        }
+        if (now >= device->playedBy_) {
             device->complete();
             return;
         }
@@ -277,10 +306,8 @@ private:
     // block ends rather than waiting for an end that never comes.
     static void onState(pa_stream* stream, void* self) {
         auto* device = static_cast<PulseAudioDevice*>(self);
-        if (!PA_STREAM_IS_GOOD(pa->stream_get_state(stream)) && device->finished_) {
-            if (device->drain_) pa->operation_cancel(device->drain_);
-            device->complete();
-        }
+        if (!PA_STREAM_IS_GOOD(pa->stream_get_state(stream)) && !device->blocks_.empty())
+            device->completeAll();
         pa->threaded_mainloop_signal(pulse().loop, 0);
     }
 
@@ -290,8 +317,8 @@ private:
     size_t position_ = 0;
     pa_operation* drain_ = nullptr;
     pa_time_event* timer_ = nullptr; // an early drain waiting for the block's duration
-    pa_usec_t playedBy_ = 0;         // when the block can have been played at the earliest
-    std::function<void()> finished_;
+    pa_usec_t playedBy_ = 0;         // when the play can have been played at the earliest
+    BlockQueue blocks_;
 };
 
 bool toPulseFormat(const WAVEFORMATEX& in, pa_sample_spec& out) {

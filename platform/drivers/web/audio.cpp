@@ -1,8 +1,10 @@
 // The wave output's device on Web Audio. The page plays each block as one buffer at the
 // format's own rate (the browser resamples it to the output's) and queues an action when it
-// has ended; the display driver hands that back here, on the program's only thread.
+// has ended; the display driver hands that back here, on the program's only thread, where
+// the device reports a block played as often as asked and starts its next play.
 #include "platform/drivers/web/audio.h"
 
+#include "platform/drivers/block_queue.h"
 #include "platform/drivers/web/page.h"
 
 #include <map>
@@ -11,10 +13,12 @@ namespace platform::web {
 
 namespace {
 
-// The `finished` of each block playing, by token.
-std::map<int, std::function<void()>>& playing() {
-    static auto* blocks = new std::map<int, std::function<void()>>;
-    return *blocks;
+class Device;
+
+// The device of each play under way, by the token the page reports its end with.
+std::map<int, Device*>& playing() {
+    static auto* plays = new std::map<int, Device*>;
+    return *plays;
 }
 
 int nextToken = 1;
@@ -24,24 +28,43 @@ public:
     explicit Device(const WAVEFORMATEX& format) : format_(format) {}
     ~Device() override { stop(); }
 
-    void play(const uint8_t* data, size_t size, std::function<void()> finished) override {
-        stop();
-        token_ = nextToken++;
-        playing()[token_] = std::move(finished);
-        mt_audio_play(data, size, static_cast<int>(format_.nSamplesPerSec), format_.nChannels,
-                      format_.wBitsPerSample, token_);
+    void play(const uint8_t* data, size_t size, uint32_t times,
+              std::function<void()> finished) override {
+        if (blocks_.push(data, size, times, std::move(finished))) begin();
     }
 
     void stop() override {
+        silence();
+        blocks_.clear();
+    }
+
+    // The page has played the play of this token to its end.
+    void ended() {
+        playing().erase(token_);
+        token_ = 0;
+        if (auto finished = blocks_.playedOnce()) finished();
+        if (!blocks_.empty()) begin();
+    }
+
+private:
+    void begin() {
+        const BlockQueue::Block& block = blocks_.first();
+        token_ = nextToken++;
+        playing()[token_] = this;
+        mt_audio_play(block.data, block.size, static_cast<int>(format_.nSamplesPerSec),
+                      format_.nChannels, format_.wBitsPerSample, token_);
+    }
+
+    void silence() {
         if (token_ == 0) return;
         mt_audio_stop(token_);
         playing().erase(token_);
         token_ = 0;
     }
 
-private:
     WAVEFORMATEX format_;
-    int token_ = 0;
+    BlockQueue blocks_;
+    int token_ = 0; // of the play under way
 };
 
 } // namespace
@@ -56,17 +79,14 @@ std::unique_ptr<AudioDevice> Audio::open(const WAVEFORMATEX& format) {
 }
 
 void Audio::stopAll() {
-    for (auto& [token, finished] : playing())
-        mt_audio_stop(token);
-    playing().clear();
+    while (!playing().empty())
+        playing().begin()->second->stop();
 }
 
 void audioEnded(int token) {
     auto it = playing().find(token);
     if (it == playing().end()) return; // stopped meanwhile
-    auto finished = std::move(it->second);
-    playing().erase(it);
-    finished();
+    it->second->ended();
 }
 
 } // namespace platform::web

@@ -55,7 +55,7 @@ public:
     class Device : public platform::AudioDevice {
     public:
         explicit Device(ManualDriver& driver) : driver_(driver) {}
-        void play(const uint8_t*, size_t size, std::function<void()> finished) override {
+        void play(const uint8_t*, size_t size, uint32_t, std::function<void()> finished) override {
             std::lock_guard lock(driver_.mutex);
             driver_.plays.push_back(size);
             driver_.reports.push_back(std::move(finished));

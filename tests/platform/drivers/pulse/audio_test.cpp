@@ -1,6 +1,6 @@
-// The desktop's audio driver against a real audio server: a block plays once and is reported
-// when it has been heard, a stop silences at once and reports nothing, and a server that goes
-// away mid-play ends the block rather than leaving it playing for ever.
+// The desktop's audio driver against a real audio server: queued blocks play in turn and
+// each is reported once it has been heard, a stop silences at once and reports nothing, and a
+// server that goes away mid-play ends the block rather than leaving it playing for ever.
 #include <pulse/simple.h>
 
 #include "platform/drivers/driver.h"
@@ -14,8 +14,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,26 +39,36 @@ bool heardSound(milliseconds limit);
 // Generous: the waits below end with what they wait for, and only a hang takes this long.
 constexpr auto kHang = 30s;
 
-TEST(PulseAudioDevice, ABlockIsReportedOnceAfterItsDuration) {
+TEST(PulseAudioDevice, QueuedBlocksAreEachReportedOnceInTurnAfterTheirDuration) {
     auto device = platform::audioDriver().open(playerFormat());
     ASSERT_NE(device, nullptr) << "no output device on the test's audio server";
     const std::vector<uint8_t> block(11025 / 2, 60); // half a second
-    std::atomic<int> reports{0};
+    std::mutex mutex;
+    std::vector<std::pair<int, long long>> reports; // which block, when
     std::atomic<bool> done{false};
     const auto start = steady_clock::now();
-    std::atomic<long long> after{0};
-    device->play(block.data(), block.size(), [&] {
-        after = duration_cast<milliseconds>(steady_clock::now() - start).count();
-        reports++;
+    auto report = [&](int which) {
+        std::lock_guard lock(mutex);
+        reports.emplace_back(which,
+                             duration_cast<milliseconds>(steady_clock::now() - start).count());
+    };
+    device->play(block.data(), block.size(), [&] { report(1); });
+    // Played twice over, behind the first.
+    device->play(block.data(), block.size() / 5, 2, [&] {
+        report(2);
         done = true;
     });
     ASSERT_TRUE(waitFor(done, kHang));
-    EXPECT_GE(after.load(), 500);
-    // The next block's report comes after any second one of the first.
-    std::atomic<bool> nextDone{false};
-    device->play(block.data(), block.size() / 5, [&] { nextDone = true; });
-    ASSERT_TRUE(waitFor(nextDone, kHang));
-    EXPECT_EQ(reports.load(), 1);
+    // A third block's report comes after any second report of the others.
+    std::atomic<bool> thirdDone{false};
+    device->play(block.data(), block.size() / 10, [&] { thirdDone = true; });
+    ASSERT_TRUE(waitFor(thirdDone, kHang));
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].first, 1);
+    EXPECT_GE(reports[0].second, 500);
+    EXPECT_EQ(reports[1].first, 2);
+    EXPECT_GE(reports[1].second, 700);
 }
 
 TEST(PulseAudioDevice, StopReportsNothingAndTheDevicePlaysAgain) {
