@@ -15,7 +15,6 @@
   }
 
   createMarrowtone({
-    openCommand: 'MML Open',
     windowHost: document.getElementById('desktop'),
     print: function (text) { console.log(text); },
     // The program's error line is shown on the page when it ends.
@@ -29,5 +28,9 @@
     },
     onEnded: function (status) { ended(status === 0 ? '' : errorLine); },
     onAbort: function (what) { ended(errorLine || 'Error: ' + what); },
-  }).then(function (module) { module.callMain([]); });
+  }).then(function (module) {
+    // A file dropped on the window opens through the program's own command.
+    module.openCommand = module._mt_open_command();
+    module.callMain([]);
+  });
 })();

@@ -1,5 +1,7 @@
-// The renderer the page's tests compare with marrowtone-render, beside the player (whose
-// entry is the desktop program's, on the web drivers).
+// What the page asks of the program beside running it (its entry is the desktop program's,
+// on the web drivers): the command a dropped file is opened with, and the renderer the
+// page's tests compare with marrowtone-render.
+#include "app/main_frame.h"
 #include "sound/play_format.h"
 #include "sound/sound.h"
 
@@ -20,6 +22,11 @@ std::vector<uint8_t>& rendered() {
 } // namespace
 
 extern "C" {
+
+// The menu command that opens a file: a file dropped on the window is opened through it.
+EMSCRIPTEN_KEEPALIVE int mt_open_command() {
+    return IDM_MML_OPEN;
+}
 
 // Renders the score at `path` as the player does before it plays (unsigned 8-bit mono,
 // the player's rate and length). Returns 0, or 1 after writing the error line to standard

@@ -5,6 +5,12 @@
 
 mergeInto(LibraryManager.library, {
   $MT: {
+    // The kinds of action, as page.h's Action numbers them.
+    MENU_COMMAND: 1,
+    RESIZE: 2,
+    CLOSE: 3,
+    AUDIO_ENDED: 4,
+
     actions: [],
     wakeUp: null,
     woken: false,
@@ -33,7 +39,7 @@ mergeInto(LibraryManager.library, {
 
     push: function (kind, id, a, b) {
       var last = MT.actions[MT.actions.length - 1];
-      if (kind === 2 && last && last[0] === 2 && last[1] === id) {
+      if (kind === MT.RESIZE && last && last[0] === MT.RESIZE && last[1] === id) {
         // Only the latest size of a drag matters.
         last[2] = a;
         last[3] = b;
@@ -70,7 +76,7 @@ mergeInto(LibraryManager.library, {
       w.root.setAttribute('aria-labelledby', w.title.id);
       var close = E('button', 'mt-close', { type: 'button', 'aria-label': 'Close' });
       close.textContent = '\u00d7';
-      close.addEventListener('click', function () { MT.push(3, id, 0, 0); });
+      close.addEventListener('click', function () { MT.push(MT.CLOSE, id, 0, 0); });
       caption.appendChild(w.title);
       caption.appendChild(close);
       w.menubar = E('div', 'mt-menubar', { role: 'menubar' });
@@ -111,7 +117,7 @@ mergeInto(LibraryManager.library, {
       });
       w.grip.addEventListener('pointermove', function (event) {
         if (!start) return;
-        MT.push(2, w.id, Math.max(120, Math.round(start.width + event.clientX - start.x)),
+        MT.push(MT.RESIZE, w.id, Math.max(120, Math.round(start.width + event.clientX - start.x)),
                 Math.max(80, Math.round(start.height + event.clientY - start.y)));
       });
       var end = function () { start = null; };
@@ -122,7 +128,7 @@ mergeInto(LibraryManager.library, {
         var step = steps[event.key];
         if (!step) return;
         event.preventDefault();
-        MT.push(2, w.id, Math.max(120, w.width + step[0]), Math.max(80, w.height + step[1]));
+        MT.push(MT.RESIZE, w.id, Math.max(120, w.width + step[0]), Math.max(80, w.height + step[1]));
       });
     },
 
@@ -143,18 +149,13 @@ mergeInto(LibraryManager.library, {
           MT.picker(file);
           return;
         }
-        var command = MT.findCommand(w, Module['openCommand'] || '');
+        // The program's own command that opens a file, which the page names by its
+        // identifier; without one a drop means nothing.
+        var command = Module['openCommand'];
         if (!command) return;
         MT.dropped = file;
-        MT.push(1, w.id, command, 0);
+        MT.push(MT.MENU_COMMAND, w.id, command, 0);
       });
-    },
-
-    findCommand: function (w, text) {
-      for (var i = 0; i < w.menus.length; ++i)
-        for (var j = 0; j < (w.menus[i].items || []).length; ++j)
-          if (w.menus[i].items[j].text === text) return w.menus[i].items[j].id;
-      return 0;
     },
 
     // The menu bar, with the keys of a desktop menu: arrows move, Enter and Space choose,
@@ -204,7 +205,7 @@ mergeInto(LibraryManager.library, {
               closeAll();
               button.focus();
               MT.audio();
-              MT.push(1, w.id, item.id, 0);
+              MT.push(MT.MENU_COMMAND, w.id, item.id, 0);
             };
             e.addEventListener('click', choose);
             e.addEventListener('keydown', function (event) {
@@ -232,7 +233,7 @@ mergeInto(LibraryManager.library, {
         } else {
           button.addEventListener('click', function () {
             MT.audio();
-            MT.push(1, w.id, menu.id, 0);
+            MT.push(MT.MENU_COMMAND, w.id, menu.id, 0);
           });
         }
         button.addEventListener('keydown', function (event) {
@@ -243,7 +244,7 @@ mergeInto(LibraryManager.library, {
             open(t, true);
           } else if (!t.popup && (event.key === 'Enter' || event.key === ' ')) {
             MT.audio();
-            MT.push(1, w.id, menu.id, 0);
+            MT.push(MT.MENU_COMMAND, w.id, menu.id, 0);
           } else if (event.key === 'Escape') {
             closeAll();
             w.root.focus();
@@ -383,7 +384,7 @@ mergeInto(LibraryManager.library, {
     var bytes = bits / 8;
     var frames = Math.floor(size / (channels * bytes));
     if (!context || frames === 0) {
-      setTimeout(function () { MT.push(4, 0, token, 0); }, 0);
+      setTimeout(function () { MT.push(MT.AUDIO_ENDED, 0, token, 0); }, 0);
       return;
     }
     var buffer = context.createBuffer(channels, frames, rate);
@@ -403,7 +404,7 @@ mergeInto(LibraryManager.library, {
     source.onended = function () {
       if (MT.sources[token] !== source) return;
       delete MT.sources[token];
-      MT.push(4, 0, token, 0);
+      MT.push(MT.AUDIO_ENDED, 0, token, 0);
     };
     MT.sources[token] = source;
     source.start();
