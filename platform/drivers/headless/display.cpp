@@ -1,6 +1,5 @@
 // The headless display: windows live only in memory, and the driver keeps a record of what
 // it was told, in order, for the tests to read.
-#include "platform/testing/testing.h"
 #include "platform/drivers/headless/headless_drivers.h"
 
 #include <condition_variable>
@@ -41,32 +40,21 @@ public:
         cv_.notify_all();
     }
 
-    std::vector<std::string> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-    void clear() {
-        std::lock_guard lock(mutex_);
-        events_.clear();
-        woken_ = false;
-    }
-
 private:
     void log(const char* what, HWND h) {
         char line[64];
         std::snprintf(line, sizeof line, "%s %#llx", what,
                       static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
-        std::lock_guard lock(mutex_);
-        if (events_.size() >= kMaxEvents)
-            events_.erase(events_.begin(), events_.begin() + kMaxEvents / 2);
-        events_.emplace_back(line);
+        DisplayRecord& record = displayRecord();
+        std::lock_guard lock(record.mutex);
+        if (record.events.size() >= kMaxEvents)
+            record.events.erase(record.events.begin(), record.events.begin() + kMaxEvents / 2);
+        record.events.emplace_back(line);
     }
 
     std::mutex mutex_;
     std::condition_variable cv_;
     bool woken_ = false;
-    std::vector<std::string> events_;
 };
 
 HeadlessDisplay& driverInstance() {
@@ -80,12 +68,9 @@ DisplayDriver& displayDriver() {
     return driverInstance();
 }
 
-std::vector<std::string> events() {
-    return driverInstance().events();
-}
-
-void clearEvents() {
-    driverInstance().clear();
+DisplayRecord& displayRecord() {
+    static auto* record = new DisplayRecord;
+    return *record;
 }
 
 } // namespace platform::headless

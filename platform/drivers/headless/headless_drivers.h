@@ -1,13 +1,78 @@
-// The headless drivers, for the registry that falls back on them and for the test controls
-// of headless.h; not for the window system.
+// The headless drivers, for the registry that falls back on them, and their state, for the
+// testing library that drives and reads it (platform/testing/headless_controls.cpp); not
+// for the window system.
 #pragma once
 
+#include "platform/drivers/block_queue.h"
 #include "platform/drivers/driver.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace platform::headless {
 
 DisplayDriver& displayDriver();
 AudioDriver& audioDriver();
 FileChooser& fileChooser();
+
+// What the display was told, in order.
+struct DisplayRecord {
+    std::mutex mutex;
+    std::vector<std::string> events;
+};
+DisplayRecord& displayRecord();
+
+class HeadlessDevice;
+
+// The audio devices and what they played, on a virtual clock the tests advance.
+struct AudioState {
+    std::mutex mutex;
+    std::condition_variable callbackDone;
+    bool available = true;
+    std::vector<uint8_t> captured;
+    std::vector<HeadlessDevice*> devices;
+    // Devices whose end of block is being reported, and the thread reporting it.
+    std::vector<std::pair<const HeadlessDevice*, std::thread::id>> reporting;
+    WAVEFORMATEX lastFormat{};
+};
+AudioState& audioState();
+
+class HeadlessDevice final : public AudioDevice {
+public:
+    explicit HeadlessDevice(const WAVEFORMATEX& format);
+    ~HeadlessDevice() override;
+    void play(const uint8_t* data, size_t size, uint32_t times,
+              std::function<void()> finished) override;
+    void stop() override;
+
+    // With the audio state's lock held. Plays what is due in `time` into `out`; returns the
+    // report to make, after the lock is released, when a block has ended.
+    std::function<void()> advance(std::chrono::milliseconds time, std::vector<uint8_t>& out);
+    bool playing() const { return !blocks_.empty(); }
+    // Of the play under way.
+    size_t remaining() const { return blocks_.empty() ? 0 : blocks_.first().size - position_; }
+
+private:
+    void waitForCallback(std::unique_lock<std::mutex>& lock);
+
+    WAVEFORMATEX format_;
+    BlockQueue blocks_;
+    size_t position_ = 0; // in the first block's play under way
+    uint64_t carry_ = 0;
+};
+
+// The file chooser's answers, one per dialog, and what it was asked last.
+struct ChooserScript {
+    std::mutex mutex;
+    std::deque<std::string> answers;
+    std::optional<OpenFileRequest> lastRequest;
+};
+ChooserScript& chooserScript();
 
 } // namespace platform::headless
