@@ -108,7 +108,10 @@ void BM_VersionAgainstABareProgram(benchmark::State& state) {
     // Here the ratio is how many times longer than doing nothing the start takes.
     reportPair(state, bare, ours, "version_ms");
 }
-BENCHMARK(BM_VersionAgainstABareProgram)->Unit(benchmark::kMillisecond)->Iterations(200)->UseRealTime();
+BENCHMARK(BM_VersionAgainstABareProgram)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200)
+    ->UseRealTime();
 
 } // namespace
 

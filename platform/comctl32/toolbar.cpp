@@ -52,8 +52,7 @@ void alignToolbar(HWND hwnd) {
     if (style & CCS_NOPARENTALIGN) {
         RECT w;
         GetWindowRect(hwnd, &w);
-        SetWindowPos(hwnd, nullptr, 0, 0, width(w), h,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd, nullptr, 0, 0, width(w), h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
     HWND parent = GetParent(hwnd);

@@ -4,8 +4,8 @@
 // or a click elsewhere leave the mode. While the mode lasts the menu takes the thread's
 // keyboard messages as they are retrieved (Windows runs a modal loop for it); once it ends
 // every key reaches its window again.
-#include "platform/user32/user32_private.h"
 #include "platform/drivers/driver.h"
+#include "platform/user32/user32_private.h"
 
 namespace platform::detail {
 

@@ -1,6 +1,6 @@
 // The thread's message queue, sending, dispatching and accelerators.
-#include "platform/user32/user32_private.h"
 #include "platform/drivers/driver.h"
+#include "platform/user32/user32_private.h"
 
 #include <algorithm>
 #include <atomic>

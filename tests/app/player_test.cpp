@@ -322,4 +322,6 @@ TEST_P(PlayerLoadError, EndsTheProgramAfterStoppingTheSound) {
     EXPECT_EQ(headless::capturedAudio().size(), 11025u);
 }
 INSTANTIATE_TEST_SUITE_P(BadFiles, PlayerLoadError, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Vanished" : "TooBigANumber"; });
+                         [](const auto& info) {
+                             return info.param ? "Vanished" : "TooBigANumber";
+                         });

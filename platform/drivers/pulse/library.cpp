@@ -15,8 +15,8 @@ const Library* loadLibrary() {
     void* handle = dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
     if (!handle) return nullptr;
     complete = true;
-#define MARROWTONE_PULSE_FIND(name)                                                               \
-    library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, "pa_" #name));          \
+#define MARROWTONE_PULSE_FIND(name)                                                                \
+    library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, "pa_" #name));           \
     complete = complete && library.name != nullptr;
     MARROWTONE_PULSE_FUNCTIONS(MARROWTONE_PULSE_FIND)
 #undef MARROWTONE_PULSE_FIND

@@ -3,8 +3,8 @@
 // drags into the actions the window system takes from a user.
 #include "platform/drivers/web/display.h"
 
-#include "platform/drivers/web/page.h"
 #include "platform/drivers/driver.h"
+#include "platform/drivers/web/page.h"
 
 #include <string>
 
