@@ -34,14 +34,15 @@ build() { # dir toolchain
 
 build build-windows mingw-i686.cmake
 
-# Can this machine start 32-bit Wine at all?
+# Can this machine start 32-bit Wine at all? The `wine` command alone says nothing: without
+# 32-bit Wine it falls back on wine64.
 can_run_32bit() {
-    [[ -x /usr/lib/wine/wine ]] || command -v wine >/dev/null || return 1
+    [[ -x /usr/lib/wine/wine ]] || return 1
     local probe
     probe=$(mktemp -d)
     # The loader itself is a 32-bit program: if it cannot even print its version, the
     # kernel refuses 32-bit executables.
-    if (cd "$probe" && timeout 30 wine --version) >/dev/null 2>&1; then
+    if (cd "$probe" && timeout 30 /usr/lib/wine/wine --version) >/dev/null 2>&1; then
         rm -rf "$probe"
         return 0
     fi
@@ -54,10 +55,10 @@ if can_run_32bit; then
     WINE_CMD=wine
 else
     if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || [[ ! -x /usr/lib/wine/wine64 ]]; then
-        log "this kernel cannot run 32-bit programs and there is no 64-bit MinGW/wine64 to fall back on"
+        log "32-bit Wine cannot start here and there is no 64-bit MinGW/wine64 to fall back on"
         exit 1
     fi
-    log "this kernel cannot run 32-bit programs: running the 64-bit Windows build under wine64"
+    log "32-bit Wine cannot start here (not installed, or the kernel refuses 32-bit programs): running the 64-bit Windows build under wine64"
     build build-windows64 mingw-x86_64.cmake
     RUN_DIR=build-windows64
     WINE_CMD=/usr/lib/wine/wine64
