@@ -140,8 +140,10 @@ bool sendCreated(HWND hwnd) {
 } // namespace
 
 Registry& registry() {
-    static Registry r;
-    return r;
+    // Never destroyed: as on Windows, a program may end with windows open, and the state
+    // their controls keep stays theirs until the process is gone.
+    static auto* r = new Registry;
+    return *r;
 }
 
 LONG clampInt(long long v) {
