@@ -107,12 +107,12 @@ for exe in marrowtone.exe marrowtone-render.exe; do
     fi
 done
 export WINEPREFIX=$WORK/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if (cd "$WORK" && timeout 30 wine --version) >/dev/null 2>&1; then
+if can_run_32bit_wine; then
     RENDER=$TOP/marrowtone-render.exe
     WINE=wine
     what="the archive's marrowtone-render.exe"
 else
-    # This kernel cannot start 32-bit programs: the same sources built for 64-bit Windows
+    # 32-bit Wine cannot start here: the same sources built for 64-bit Windows
     # stand in, so the Windows code path is still checked against the native tool.
     cmake -S . -B build-windows64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWTONE_WINDOWS_ONLY=ON >/dev/null
@@ -120,7 +120,7 @@ else
     RENDER=$ROOT/build-windows64/marrowtone-render.exe
     WINE=/usr/lib/wine/wine64
     export WINELOADER=$WINE
-    what="marrowtone-render.exe built for 64-bit Windows (this kernel cannot run 32-bit programs)"
+    what="marrowtone-render.exe built for 64-bit Windows (32-bit Wine cannot start here)"
 fi
 timeout 300 "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
 cp "$TOP/examples/$EXAMPLE" "$WORK/song.mml"
@@ -135,7 +135,7 @@ SETUP=build-windows/marrowtone-$VERSION-setup.exe
 [[ -f $SETUP ]] || fail "$SETUP is missing (make package-windows)"
 [[ $(file -b "$SETUP") == "PE32 executable"* ]] || fail "the setup program is not a Windows program"
 if [[ $WINE != wine ]]; then
-    echo "test-package: skipped: the setup program is 32-bit and this kernel cannot run it"
+    echo "test-package: skipped: the setup program is 32-bit and 32-bit Wine cannot start here"
     exit 0
 fi
 # The installed player shows its window on a display of our own.

@@ -17,6 +17,7 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+. scripts/wine-session.sh
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 BUILD_ONLY=0
 if [[ ${1:-} == --build-only ]]; then
@@ -34,23 +35,7 @@ build() { # dir toolchain
 
 build build-windows mingw-i686.cmake
 
-# Can this machine start 32-bit Wine at all? The `wine` command alone says nothing: without
-# 32-bit Wine it falls back on wine64.
-can_run_32bit() {
-    [[ -x /usr/lib/wine/wine ]] || return 1
-    local probe
-    probe=$(mktemp -d)
-    # The loader itself is a 32-bit program: if it cannot even print its version, the
-    # kernel refuses 32-bit executables.
-    if (cd "$probe" && timeout 30 /usr/lib/wine/wine --version) >/dev/null 2>&1; then
-        rm -rf "$probe"
-        return 0
-    fi
-    rm -rf "$probe"
-    return 1
-}
-
-if can_run_32bit; then
+if can_run_32bit_wine; then
     RUN_DIR=build-windows
     WINE_CMD=wine
 else
@@ -90,7 +75,6 @@ cp "$PARITY/warnings.mml" "$PARITY/$(printf '\303\261o\303\261o-\351\237\263\346
 )
 
 WORK=$(mktemp -d /tmp/marrowtone-wine.XXXXXX)
-. scripts/wine-session.sh
 RECORDER_PID=
 cleanup() {
     local status=$?
