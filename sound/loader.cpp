@@ -40,8 +40,9 @@ inline bool isLineEnd(uint8_t c) {
 
 // Hands out the file's lines without their line ends. A line end is LF, CR,
 // CR LF or the byte 0xFF. Lines are views into the read buffer when they fit in
-// it, so the common case copies nothing.
-class LineReader {
+// it, so the common case copies nothing. With Observed it also keeps the byte that
+// ended the line, which only tools that point into the file need.
+template <bool Observed> class LineReader {
 public:
     explicit LineReader(std::ifstream& in) : in_(in), buffer_(1 << 20) {}
 
@@ -54,6 +55,7 @@ public:
                     if (!carrying) return false;
                     line = carry_;
                     ++number_;
+                    if constexpr (Observed) ending_ = -1;
                     return true;
                 }
                 continue;
@@ -82,6 +84,7 @@ public:
                 line = std::string_view(data + begin_, k - begin_);
             }
             afterCR_ = data[k] == '\r';
+            if constexpr (Observed) ending_ = static_cast<uint8_t>(data[k]);
             begin_ = k + 1;
             ++number_;
             return true;
@@ -89,6 +92,7 @@ public:
     }
 
     int64_t number() const { return number_; }
+    int ending() const { return ending_; }
     bool failed() const { return failed_; }
 
 private:
@@ -108,6 +112,7 @@ private:
     size_t begin_ = 0;
     size_t end_ = 0;
     int64_t number_ = 0;
+    int ending_ = -1;
     bool afterCR_ = false;
     bool eof_ = false;
     bool failed_ = false;
@@ -214,7 +219,7 @@ public:
                     if (times == 0) drop(SoundObserver::Dropped::ZeroRepeat, at, p - at, s);
                 --depth;
                 loopEnd_[depth] = *pos_;
-                repeat(loopStart_[depth], *pos_, times);
+                repeat(loopStart_[depth], *pos_, times, at);
                 break;
             }
             default:
@@ -240,13 +245,13 @@ private:
                                static_cast<int64_t>(openColumn_[d]) + 1, "[");
     }
 
-    void selectChannel(std::string_view name, [[maybe_unused]] size_t column) {
+    void selectChannel(std::string_view name, size_t column) {
         if (name != currentName_ || list_ == nullptr) {
             currentName_.assign(name);
             auto found = sound_.channelIndex.find(currentName_);
             if (found == sound_.channelIndex.end()) {
                 if (sound_.channelCount >= Sound::channelLimit)
-                    fail("more than " + std::to_string(Sound::channelLimit) + " channels");
+                    fail("more than " + std::to_string(Sound::channelLimit) + " channels", column);
                 sound_.declareChannel(currentName_);
                 found = sound_.channelIndex.find(currentName_);
                 if constexpr (Observed)
@@ -294,13 +299,14 @@ private:
             std::string digits(reinterpret_cast<const char*>(s + begin),
                                std::min<size_t>(p - begin, 40));
             if (p - begin > 40) digits += "...";
-            fail("the number " + digits + " does not fit into 32 bits (the largest is 2147483647)");
+            fail("the number " + digits + " does not fit into 32 bits (the largest is 2147483647)",
+                 begin);
         }
         return static_cast<int32_t>(v);
     }
 
-    void append(const char* cmd, size_t len, int32_t value, [[maybe_unused]] size_t at) {
-        if (total_ >= Sound::commandLimit) tooManyCommands();
+    void append(const char* cmd, size_t len, int32_t value, size_t at) {
+        if (total_ >= Sound::commandLimit) tooManyCommands(at);
         ++total_;
         list_->set(static_cast<size_t>(*pos_), std::string_view(cmd, len), value);
         if constexpr (Observed)
@@ -311,11 +317,11 @@ private:
 
     // Appends the records [start, end) times - 1 more times. The whole cost is
     // known up front, so an oversized repeat fails before taking any memory.
-    void repeat(int32_t start, int32_t end, int64_t times) {
+    void repeat(int32_t start, int32_t end, int64_t times, size_t at) {
         if (times <= 1 || end <= start) return;
         const int64_t part = end - start;
         const int64_t extra = part * (times - 1);
-        if (extra > Sound::commandLimit - total_) tooManyCommands();
+        if (extra > Sound::commandLimit - total_) tooManyCommands(at);
         total_ += extra;
         const int64_t last = end + extra;
         size_t length = list_->size();
@@ -328,11 +334,13 @@ private:
         *pos_ = static_cast<int32_t>(last);
     }
 
-    [[noreturn]] void tooManyCommands() {
-        fail("the score holds more than " + std::to_string(Sound::commandLimit) + " commands");
+    [[noreturn]] void tooManyCommands(size_t at) {
+        fail("the score holds more than " + std::to_string(Sound::commandLimit) + " commands", at);
     }
 
-    [[noreturn]] void fail(const std::string& what) {
+    // `at` is where on the line the load stops, for the observer to point at.
+    [[noreturn]] void fail(const std::string& what, [[maybe_unused]] size_t at) {
+        if constexpr (Observed) observer_->failed(lineNumber_, static_cast<int64_t>(at) + 1, what);
         throw SoundError("File '" + fileName_ + "', line " + std::to_string(lineNumber_) + ": " +
                          what);
     }
@@ -353,10 +361,12 @@ private:
 
 template <bool Observed> void readLines(Sound& sound, std::ifstream& in, const std::string& name) {
     Loader<Observed> loader(sound, name);
-    LineReader reader(in);
+    LineReader<Observed> reader(in);
     std::string_view line;
-    while (reader.next(line))
+    while (reader.next(line)) {
+        if constexpr (Observed) sound.observer->line(reader.number(), line, reader.ending());
         if (!line.empty()) loader.line(line, reader.number());
+    }
     if (reader.failed()) throw SoundError("Cannot read file '" + name + "'");
 }
 

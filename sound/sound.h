@@ -147,6 +147,13 @@ public:
     };
     virtual void dropped(Dropped, int64_t /*line*/, int64_t /*column*/, std::string_view /*text*/) {
     }
+    // A line as the loader splits the file, empty ones too, before any of it is read: its
+    // bytes without the line end, and the byte that ended it ('\n'; '\r', also for CR LF;
+    // 0xFF), or -1 for a last line without one. What an editor shows as one line may be
+    // several here, and the places told count these lines.
+    virtual void line(int64_t /*line*/, std::string_view /*text*/, int /*ending*/) {}
+    // The load stops at this place for `reason`; the SoundError follows.
+    virtual void failed(int64_t /*line*/, int64_t /*column*/, std::string_view /*reason*/) {}
     // Command `command` of `channel` was read at this place.
     virtual void read(int32_t /*channel*/, int32_t /*command*/, int64_t /*line*/,
                       int64_t /*column*/) {}
