@@ -28,6 +28,20 @@ struct Place {
     int64_t column = 0;
 };
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isNoteLetter(char c) {
+    return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G');
+}
+
+// Past the digits from `p`.
+size_t skipDigits(std::string_view s, size_t p) {
+    while (p < s.size() && isDigit(s[p]))
+        ++p;
+    return p;
+}
+
 class Examiner final : public SoundObserver {
 public:
     Examiner(const Sound& sound, int64_t samples, int32_t rate)
@@ -35,27 +49,30 @@ public:
 
     // The loader.
 
+    void line(int64_t, std::string_view text, int) override { text_ = text; }
+
     void dropped(Dropped what, int64_t line, int64_t column, std::string_view text) override {
-        if (what == Dropped::Bytes && !warnings_.empty() && lastBytes_ &&
-            warnings_.back().line == line &&
-            warnings_.back().column + static_cast<int64_t>(skipped_.size()) == column) {
-            // One warning for a run of skipped bytes.
-            skipped_ += text;
-            warnings_.back().text = "'" + shown(skipped_) + "' is not a command: skipped";
+        if (what == Dropped::Bytes && run_.active && run_.line == line &&
+            run_.column + static_cast<int64_t>(run_.text.size()) == column && continuesRun(text)) {
+            // One warning for one mistake: a run of skipped bytes, or what trails a
+            // ']' or a 't', 'o', 'v', 'q' or 'l' that did not take it.
+            run_.text += text;
+            warnings_[run_.warning].text = runMessage();
+            lastRead_ = {};
             return;
         }
-        lastBytes_ = what == Dropped::Bytes;
+        const bool sharp = what == Dropped::Bytes && text == "#" && lastRead_.line == line &&
+                           lastRead_.column == column - 1 &&
+                           isNoteLetter(text_[static_cast<size_t>(column) - 2]);
+        lastRead_ = {};
+        run_ = {};
         std::string message;
         switch (what) {
         case Dropped::Bytes:
-            skipped_ = text;
-            message = "'" + shown(text) + "' is not a command: skipped";
-            break;
         case Dropped::NoNumber:
-            message = "'" + shown(text) + "' without a number: skipped";
-            break;
         case Dropped::UnopenedClose:
-            message = "']' without '[' on its line: ignored";
+            run_ = {true, what, sharp, line, column, std::string(text), warnings_.size()};
+            message = runMessage();
             break;
         case Dropped::UnclosedOpen:
             message = "'[' without ']' on its line: the part plays once";
@@ -68,8 +85,36 @@ public:
     }
 
     void read(int32_t channel, int32_t command, int64_t line, int64_t column) override {
-        lastBytes_ = false;
-        channelData(channel).read.push_back({command, {line, column}});
+        run_ = {};
+        ChannelData& c = channelData(channel);
+        c.read.push_back({command, {line, column}});
+        const CommandList& list = sound_.channels[static_cast<size_t>(channel)];
+        const std::string_view cmd = list.text(static_cast<size_t>(command));
+        const int32_t value = list.value(static_cast<size_t>(command));
+        const bool note = !cmd.empty() && (isNoteLetter(cmd[0]) || cmd[0] == 'R');
+        lastRead_ = note ? Place{line, column} : Place{};
+        const auto at = static_cast<size_t>(column) - 1;
+        if (cmd == "R+" || cmd == "R-") {
+            // The renderer knows no such command and starts the channel over at it.
+            if (c.signedRest < 0) c.signedRest = static_cast<int64_t>(warnings_.size());
+            warnings_.push_back({line, column,
+                                 "'" + shown(text_.substr(at, 2)) +
+                                     "' is not a rest (a rest takes no '" + cmd[1] +
+                                     "'): the channel starts over from its first command here"});
+        } else if (cmd == "V" && value > 255) {
+            warnings_.push_back(
+                {line, column,
+                 "volume " + std::to_string(value) + " plays as " + std::to_string(value & 0xFF) +
+                     " (volumes count modulo 256)" +
+                     ((value & 0xFF) == 0 ? ": the notes after it are silent" : "")});
+        } else if (note && (value >> 8) == 0) {
+            const size_t digits = at + cmd.size();
+            const size_t end = skipDigits(text_, digits);
+            if (end > digits && text_.find_first_not_of('0', digits) >= end)
+                warnings_.push_back({line, column,
+                                     "'" + shown(text_.substr(at, end - at)) +
+                                         "' has length 0: it plays the default length"});
+        }
     }
 
     void declared(int32_t channel, int64_t line, int64_t column) override {
@@ -105,6 +150,7 @@ public:
                 setting == 0 ? "the gate is q0" : "too short for gate q" + std::to_string(setting);
             break;
         case Silence::Volume:
+            if (setting > 255) return; // told at the 'v' itself
             reason = "volume " + std::to_string(setting) + " plays as 0 (volumes count modulo 256)";
             break;
         }
@@ -141,6 +187,11 @@ public:
         ChannelData& c = channelData(channel);
         if (c.stops) return;
         c.stops = true;
+        if (c.signedRest >= 0) {
+            warnings_[static_cast<size_t>(c.signedRest)].text +=
+                ", before any note or rest: the channel plays nothing";
+            return;
+        }
         warnings_.push_back(
             {c.declared.line, c.declared.column,
              "channel '" + shown(nameOf(channel)) + "' holds no note or rest: it plays nothing"});
@@ -220,6 +271,7 @@ private:
         int64_t loudestAt = 0;
         int64_t rewinds = 0;
         int64_t firstRewind = 0;
+        int64_t signedRest = -1; // the warning of its first 'r+' or 'r-'
         bool stops = false;
     };
     struct Wrap {
@@ -304,6 +356,37 @@ private:
         });
     }
 
+    // A run of skipped bytes, or what trails a ']' or a 't', 'o', 'v', 'q' or 'l' that did
+    // not take it, goes on with `next`.
+    bool continuesRun(std::string_view next) const {
+        const char c = next.empty() ? '\0' : next[0];
+        switch (run_.kind) {
+        case Dropped::Bytes:
+            return true;
+        case Dropped::UnopenedClose:
+            return isDigit(c);
+        case Dropped::NoNumber:
+            return run_.text.size() == 1 ? c == '+' || c == '-' : isDigit(c);
+        default:
+            return false;
+        }
+    }
+
+    std::string runMessage() const {
+        const std::string quoted = "'" + shown(run_.text) + "'";
+        switch (run_.kind) {
+        case Dropped::NoNumber:
+            return run_.text.size() == 1 ? quoted + " without a number: skipped"
+                                         : quoted + " is not a command: numbers take no sign; "
+                                                    "skipped";
+        case Dropped::UnopenedClose:
+            return quoted + " without '[' on its line: ignored";
+        default:
+            return quoted + " is not a command: skipped" +
+                   (run_.sharp ? "; sharps are written '+'" : "");
+        }
+    }
+
     // A wrap is told once per note, with how often it recurs.
     void reportWraps() {
         std::map<std::tuple<int64_t, int64_t>, size_t> byPlace;
@@ -340,9 +423,19 @@ private:
     std::vector<ScoreWarning> warnings_;
     std::set<std::tuple<int64_t, int64_t, char>> seen_;
     std::vector<Wrap> wraps_;
-    std::string skipped_;
-    bool lastBytes_ = false;
     bool attributing_ = false;
+
+    struct Run {
+        bool active = false;
+        Dropped kind = Dropped::Bytes;
+        bool sharp = false; // a '#' right after a note letter
+        int64_t line = 0, column = 0;
+        std::string text;
+        size_t warning = 0;
+    };
+    std::string_view text_; // the line being read; valid only while the loader reads it
+    Run run_;
+    Place lastRead_; // the note just read, for a '#' right after it
 };
 
 } // namespace

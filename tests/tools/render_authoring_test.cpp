@@ -108,6 +108,18 @@ std::vector<uint8_t> renderingOf(const std::string& text, size_t samples) {
 class Authoring : public ::testing::Test {
 protected:
     TempDir dir;
+
+    // What --check tells of `text` over a second of sound, without the file's name.
+    std::string checked(const std::string& text) const {
+        const std::string file = dir.write("score.mml", text);
+        Sound sound;
+        std::vector<uint8_t> pcm(11025);
+        std::string out;
+        std::istringstream lines(warningLines(file, examineScore(sound, file, pcm, 11025)));
+        for (std::string line; std::getline(lines, line);)
+            out += (line.rfind(file + ":", 0) == 0 ? line.substr(file.size() + 1) : line) + "\n";
+        return out;
+    }
 };
 
 } // namespace
@@ -158,8 +170,8 @@ TEST_F(Authoring, CheckTellsEveryKindAtItsLineAndColumn) {
                   "5:6: warning: this note is silent: octave 9 is outside 0 to 8, "
                   "first at 0.000 s\n" +
                   w + "6:6: warning: this note is silent: the gate is q0, first at 0.000 s\n" + w +
-                  "7:8: warning: this note is silent: volume 256 plays as 0 (volumes "
-                  "count modulo 256), first at 0.000 s\n" +
+                  "7:3: warning: volume 256 plays as 0 (volumes count modulo 256): the "
+                  "notes after it are silent\n" +
                   w +
                   "8:6: warning: this note is silent: too high for 11025 samples per "
                   "second, first at 0.000 s\n" +
@@ -331,4 +343,23 @@ TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
     EXPECT_TRUE(headless::audioPlaying());
     tool.interrupt();
     EXPECT_EQ(tool.finish(), kExitInterrupted);
+}
+
+TEST_F(Authoring, CheckTellsRestsWithASignVolumesPast255AndLengthsOfZero) {
+    EXPECT_EQ(checked("A c r+ d\nB r- c\nC v300 c\nD c0 d4 e+00. r0\n"),
+              "1:5: warning: 'r+' is not a rest (a rest takes no '+'): the channel starts over "
+              "from its first command here\n"
+              "2:3: warning: 'r-' is not a rest (a rest takes no '-'): the channel starts over "
+              "from its first command here, before any note or rest: the channel plays nothing\n"
+              "3:3: warning: volume 300 plays as 44 (volumes count modulo 256)\n"
+              "4:3: warning: 'c0' has length 0: it plays the default length\n"
+              "4:9: warning: 'e+00' has length 0: it plays the default length\n"
+              "4:15: warning: 'r0' has length 0: it plays the default length\n");
+}
+
+TEST_F(Authoring, CheckGivesOneWarningPerMistakeAndHintsAtSharps) {
+    EXPECT_EQ(checked("A c ]3 v-5 d# e\n"),
+              "1:5: warning: ']3' without '[' on its line: ignored\n"
+              "1:8: warning: 'v-5' is not a command: numbers take no sign; skipped\n"
+              "1:13: warning: '#' is not a command: skipped; sharps are written '+'\n");
 }
