@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 namespace {
 
@@ -28,6 +29,10 @@ struct Place {
     int64_t column = 0;
 };
 
+// The loader's own split of a line: blanks are spaces and tabs.
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -42,6 +47,40 @@ size_t skipDigits(std::string_view s, size_t p) {
     return p;
 }
 
+// Whether a channel name would read as commands, every byte of it, had it not come first
+// on its line: a line of notes that lost its name. Names that start with a capital are
+// left alone, as authors name their channels A, B or V1 on purpose.
+bool readsAsCommands(std::string_view name) {
+    if (name.empty() || (name[0] >= 'A' && name[0] <= 'Z')) return false;
+    size_t p = 0;
+    while (p < name.size()) {
+        const char c = name[p++];
+        if (isNoteLetter(c) || c == 'r' || c == 'R') {
+            if (p < name.size() && (name[p] == '+' || name[p] == '-')) ++p;
+            p = skipDigits(name, p);
+            while (p < name.size() && name[p] == '.')
+                ++p;
+        } else if (std::string_view("tovqlTOVQL").find(c) != std::string_view::npos) {
+            if (p == name.size() || !isDigit(name[p])) return false;
+            p = skipDigits(name, p);
+        } else if (c == '(' || c == ')') {
+            p = skipDigits(name, p);
+        } else if (c != '<' && c != '>' && c != '[') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 class Examiner final : public SoundObserver {
 public:
     Examiner(const Sound& sound, int64_t samples, int32_t rate)
@@ -49,7 +88,51 @@ public:
 
     // The loader.
 
-    void line(int64_t, std::string_view text, int) override { text_ = text; }
+    void line(int64_t line, std::string_view text, int ending) override {
+        text_ = text;
+        if (head_.size() < kHead) {
+            head_.append(text.substr(0, kHead - head_.size()));
+            if (ending >= 0 && head_.size() < kHead) head_ += static_cast<char>(ending);
+        }
+        size_t p = 0;
+        while (p < text.size() && isBlank(text[p]))
+            ++p;
+        std::string_view name;
+        if (p < text.size() && text[p] != ';') {
+            const size_t nameBegin = p;
+            while (p < text.size() && !isBlank(text[p]))
+                ++p;
+            name = text.substr(nameBegin, p - nameBegin);
+        }
+        const bool afterBreak = !breaks_.empty() && breaks_.back().line == line - 1;
+        if (afterBreak) {
+            // Told with the 0xFF that made it a line: the rest of the line is that one mistake.
+            breaks_.back().name = name;
+            claimed_.insert(line);
+        }
+        if (ending == 0xFF) {
+            const int64_t column = static_cast<int64_t>(text.size()) + 1;
+            breaks_.push_back({line, column, column + (afterBreak ? breaks_.back().shift : 0), {}});
+        }
+        if (name.empty() || afterBreak) return;
+        const int64_t column = static_cast<int64_t>(name.data() - text.data()) + 1;
+        if (line == 1 && name.starts_with(kUtf8Mark)) {
+            markedName_ = name;
+            return;
+        }
+        if (const size_t semicolon = name.find(';'); semicolon != std::string_view::npos) {
+            claimed_.insert(line);
+            claims_.push_back({line, column + static_cast<int64_t>(semicolon),
+                               "the ';' belongs to the channel name '" + shown(name) +
+                                   "', and the rest of the line is read as commands: a comment "
+                                   "needs a blank before its ';'"});
+        } else if (readsAsCommands(name)) {
+            warnings_.push_back({line, column,
+                                 "the channel name '" + shown(name) +
+                                     "' is also a command: a line's first word names its "
+                                     "channel, so here it plays nothing"});
+        }
+    }
 
     void dropped(Dropped what, int64_t line, int64_t column, std::string_view text) override {
         if (what == Dropped::Bytes && run_.active && run_.line == line &&
@@ -219,12 +302,28 @@ public:
     }
 
     void finish(ScoreReport& report) {
-        reportWraps();
-        report.warnings = std::move(warnings_);
-        std::stable_sort(report.warnings.begin(), report.warnings.end(),
-                         [](const ScoreWarning& a, const ScoreWarning& b) {
-                             return std::tie(a.line, a.column) < std::tie(b.line, b.column);
-                         });
+        if (const std::string utf16 = utf16Warning(); !utf16.empty()) {
+            // Read byte by byte, every other byte is a NUL: nothing in it is as written.
+            report.warnings = {{1, 1, utf16}};
+        } else {
+            reportWraps();
+            reportMark();
+            reportBreaks();
+            reportCaseTwins();
+            std::erase_if(warnings_,
+                          [this](const ScoreWarning& w) { return claimed_.contains(w.line); });
+            warnings_.insert(warnings_.end(), claims_.begin(), claims_.end());
+            for (ScoreWarning& w : warnings_) {
+                const Place p = editorPlace(w.line, w.column);
+                w.line = p.line;
+                w.column = p.column;
+            }
+            std::stable_sort(warnings_.begin(), warnings_.end(),
+                             [](const ScoreWarning& a, const ScoreWarning& b) {
+                                 return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+                             });
+            report.warnings = std::move(warnings_);
+        }
         for (int32_t ch = 0; ch < sound_.channelCount; ++ch) {
             const ChannelData& c = channelData(ch);
             ChannelFigures f;
@@ -387,6 +486,84 @@ private:
         }
     }
 
+    // Where an editor shows a place the loader counts on its own lines, where 0xFF ends one.
+    Place editorPlace(int64_t line, int64_t column) const {
+        auto after = std::lower_bound(breaks_.begin(), breaks_.end(), line,
+                                      [](const Break& b, int64_t l) { return b.line < l; });
+        const auto before = after - breaks_.begin();
+        if (after != breaks_.begin() && (after - 1)->line == line - 1) column += (after - 1)->shift;
+        return {line - before, column};
+    }
+
+    std::string utf16Warning() const {
+        const std::string_view head = head_;
+        if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF"))
+            return "the file starts with a UTF-16 byte-order mark (" +
+                   std::string(head[0] == '\xFF' ? "FF FE" : "FE FF") +
+                   "): the player reads single bytes, not UTF-16; save the file as UTF-8";
+        // Characters of two bytes, one of them NUL, all along the start of the file.
+        size_t low = 0, high = 0;
+        const size_t pairs = head.size() / 2;
+        for (size_t i = 0; i < pairs; ++i) {
+            const char a = head[2 * i], b = head[2 * i + 1];
+            low += a != '\0' && b == '\0';
+            high += a == '\0' && b != '\0';
+        }
+        if (pairs < 2 || std::max(low, high) * 4 < pairs * 3) return {};
+        return "the file looks like UTF-16 text (a NUL byte beside each character): the player "
+               "reads single bytes, not UTF-16; save the file as UTF-8";
+    }
+
+    // A UTF-8 byte-order mark is a word to the loader: it joins the first line's first word.
+    void reportMark() {
+        if (markedName_.empty()) return;
+        const std::string_view rest = std::string_view(markedName_).substr(kUtf8Mark.size());
+        std::string text = "the file starts with a UTF-8 byte-order mark (EF BB BF), which the "
+                           "player reads as ";
+        if (rest.empty()) {
+            text += "a channel name of its own, so this line's first word is read as a command";
+        } else if (rest.starts_with(';')) {
+            text += "the start of a channel name, so this comment is read as channel '" +
+                    shown(markedName_) + "'";
+        } else {
+            text += "the start of the first channel's name, '" + shown(markedName_) + "'";
+            if (sound_.channelIndex.contains(std::string(rest)))
+                text += ": this line does not join channel '" + shown(rest) + "'";
+            // The name is what the mark spoils; the line's commands are the author's own.
+            std::erase_if(warnings_,
+                          [](const ScoreWarning& w) { return w.line == 1 && w.column == 1; });
+        }
+        if (rest.empty() || rest.find(';') != std::string_view::npos) claimed_.insert(1);
+        claims_.push_back({1, 1, text + "; save the file without the mark"});
+    }
+
+    void reportBreaks() {
+        for (const Break& b : breaks_)
+            claims_.push_back({b.line, b.column,
+                               "the byte 0xFF ends a line for the player: what follows it is "
+                               "read as a new line" +
+                                   (b.name.empty() ? std::string()
+                                                   : ", whose first word '" + shown(b.name) +
+                                                         "' names a channel")});
+    }
+
+    // Channel names are exact: 'Lead' and 'LEAD' are two voices.
+    void reportCaseTwins() {
+        std::unordered_map<std::string, int32_t> byFolded;
+        for (int32_t ch = 0; ch < sound_.channelCount; ++ch) {
+            const std::string& name = nameOf(ch);
+            const auto [it, first] = byFolded.emplace(folded(name), ch);
+            if (first) continue;
+            const Place here = channelData(ch).declared;
+            const Place there = channelData(it->second).declared;
+            warnings_.push_back({here.line, here.column,
+                                 "channel '" + shown(name) + "' differs from channel '" +
+                                     shown(nameOf(it->second)) + "' (line " +
+                                     std::to_string(editorPlace(there.line, there.column).line) +
+                                     ") only in case: they are two channels"});
+        }
+    }
+
     // A wrap is told once per note, with how often it recurs.
     void reportWraps() {
         std::map<std::tuple<int64_t, int64_t>, size_t> byPlace;
@@ -425,6 +602,15 @@ private:
     std::vector<Wrap> wraps_;
     bool attributing_ = false;
 
+    // What the loader's lines show: how the file is encoded and where a 0xFF splits an
+    // editor's line.
+    static constexpr size_t kHead = 4096;
+    struct Break {
+        int64_t line;     // the loader's line it ends
+        int64_t column;   // of the 0xFF
+        int64_t shift;    // columns before the next loader line on the editor's line
+        std::string name; // the channel the next loader line names, if any
+    };
     struct Run {
         bool active = false;
         Dropped kind = Dropped::Bytes;
@@ -434,6 +620,11 @@ private:
         size_t warning = 0;
     };
     std::string_view text_; // the line being read; valid only while the loader reads it
+    std::string head_;      // the file's first bytes
+    std::vector<Break> breaks_;
+    std::string markedName_;    // line 1's channel name, when a UTF-8 byte-order mark begins it
+    std::set<int64_t> claimed_; // loader lines that one warning stands for, whole
+    std::vector<ScoreWarning> claims_;
     Run run_;
     Place lastRead_; // the note just read, for a '#' right after it
 };

@@ -345,6 +345,35 @@ TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
     EXPECT_EQ(tool.finish(), kExitInterrupted);
 }
 
+TEST_F(Authoring, CheckNamesAUtf8ByteOrderMarkOnceInsteadOfTheFloodItCauses) {
+    // The mark joins the comment's ';' into a channel name, and the comment's words play.
+    EXPECT_EQ(checked("\xEF\xBB\xBF; walking bass\nA c\n"),
+              "1:1: warning: the file starts with a UTF-8 byte-order mark (EF BB BF), which the "
+              "player reads as the start of a channel name, so this comment is read as channel "
+              "'\\xEF\\xBB\\xBF;'; save the file without the mark\n");
+    // Before a name, it makes the first line a channel of its own.
+    EXPECT_EQ(checked("\xEF\xBB\xBF"
+                      "A c x\nA d\n"),
+              "1:1: warning: the file starts with a UTF-8 byte-order mark (EF BB BF), which the "
+              "player reads as the start of the first channel's name, '\\xEF\\xBB\\xBFA': this "
+              "line does not join channel 'A'; save the file without the mark\n"
+              "1:8: warning: 'x' is not a command: skipped\n");
+}
+
+TEST_F(Authoring, CheckTellsACommentGluedToItsChannelNameOnce) {
+    EXPECT_EQ(checked("BASS; walking bass\nBASS c\n"),
+              "1:5: warning: the ';' belongs to the channel name 'BASS;', and the rest of the "
+              "line is read as commands: a comment needs a blank before its ';'\n");
+}
+
+TEST_F(Authoring, CheckTellsChannelNamesThatAreCommandsOrDifferOnlyInCase) {
+    EXPECT_EQ(checked("Lead c\nc d e f g\nLEAD e\nA c\nV1 d\n"),
+              "2:1: warning: the channel name 'c' is also a command: a line's first word names "
+              "its channel, so here it plays nothing\n"
+              "3:1: warning: channel 'LEAD' differs from channel 'Lead' (line 1) only in case: "
+              "they are two channels\n");
+}
+
 TEST_F(Authoring, CheckTellsRestsWithASignVolumesPast255AndLengthsOfZero) {
     EXPECT_EQ(checked("A c r+ d\nB r- c\nC v300 c\nD c0 d4 e+00. r0\n"),
               "1:5: warning: 'r+' is not a rest (a rest takes no '+'): the channel starts over "
@@ -355,6 +384,25 @@ TEST_F(Authoring, CheckTellsRestsWithASignVolumesPast255AndLengthsOfZero) {
               "4:3: warning: 'c0' has length 0: it plays the default length\n"
               "4:9: warning: 'e+00' has length 0: it plays the default length\n"
               "4:15: warning: 'r0' has length 0: it plays the default length\n");
+}
+
+TEST_F(Authoring, CheckCountsLinesAsAnEditorDoesAndTellsThe0xFFThatSplitsOne) {
+    // The loader reads " d e" as a line of its own, with a channel 'd': that is the 0xFF's
+    // doing, told once. The 'x' is on the editor's second line.
+    EXPECT_EQ(checked("A c\xFF d e\nB c x\n"),
+              "1:4: warning: the byte 0xFF ends a line for the player: what follows it is read "
+              "as a new line, whose first word 'd' names a channel\n"
+              "2:5: warning: 'x' is not a command: skipped\n");
+}
+
+TEST_F(Authoring, CheckTellsUtf16OnceInsteadOfAFlood) {
+    const std::string text("A\0 \0c\0 \0x\0\n\0B\0 \0d\0\n\0", 22);
+    EXPECT_EQ(checked(text), "1:1: warning: the file looks like UTF-16 text (a NUL byte beside "
+                             "each character): the player reads single bytes, not UTF-16; save "
+                             "the file as UTF-8\n");
+    EXPECT_EQ(checked("\xFF\xFE" + text),
+              "1:1: warning: the file starts with a UTF-16 byte-order mark (FF FE): the player "
+              "reads single bytes, not UTF-16; save the file as UTF-8\n");
 }
 
 TEST_F(Authoring, CheckGivesOneWarningPerMistakeAndHintsAtSharps) {
