@@ -80,6 +80,9 @@ std::string folded(std::string_view name) {
 }
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+// More warnings than this are one line: a file written for another player would
+// otherwise bury the first, telling ones.
+constexpr size_t kMostWarnings = 50;
 
 class Examiner final : public SoundObserver {
 public:
@@ -103,6 +106,8 @@ public:
             while (p < text.size() && !isBlank(text[p]))
                 ++p;
             name = text.substr(nameBegin, p - nameBegin);
+            for (; p < text.size() && text[p] != ';'; ++p)
+                if (!isBlank(text[p])) ++commandBytes_;
         }
         const bool afterBreak = !breaks_.empty() && breaks_.back().line == line - 1;
         if (afterBreak) {
@@ -135,6 +140,8 @@ public:
     }
 
     void dropped(Dropped what, int64_t line, int64_t column, std::string_view text) override {
+        if (what == Dropped::Bytes || what == Dropped::NoNumber || what == Dropped::UnopenedClose)
+            skippedBytes_ += static_cast<int64_t>(text.size());
         if (what == Dropped::Bytes && run_.active && run_.line == line &&
             run_.column + static_cast<int64_t>(run_.text.size()) == column && continuesRun(text)) {
             // One warning for one mistake: a run of skipped bytes, or what trails a
@@ -322,6 +329,22 @@ public:
                              [](const ScoreWarning& a, const ScoreWarning& b) {
                                  return std::tie(a.line, a.column) < std::tie(b.line, b.column);
                              });
+            // A whole file in another player's language: say so first, as the rest follows.
+            if (skippedBytes_ >= 16 && skippedBytes_ * 2 > commandBytes_)
+                warnings_.insert(warnings_.begin(),
+                                 {1, 1,
+                                  std::to_string(skippedBytes_) + " of the " +
+                                      std::to_string(commandBytes_) +
+                                      " bytes after the channel names are skipped: the score "
+                                      "looks written for another MML dialect"});
+            if (warnings_.size() > kMostWarnings) {
+                const ScoreWarning& first = warnings_[kMostWarnings];
+                const size_t more = warnings_.size() - kMostWarnings;
+                warnings_[kMostWarnings] = {first.line, first.column,
+                                            "and " + std::to_string(more) + " more warning" +
+                                                (more == 1 ? "" : "s") + " from here on"};
+                warnings_.resize(kMostWarnings + 1);
+            }
             report.warnings = std::move(warnings_);
         }
         for (int32_t ch = 0; ch < sound_.channelCount; ++ch) {
@@ -602,8 +625,8 @@ private:
     std::vector<Wrap> wraps_;
     bool attributing_ = false;
 
-    // What the loader's lines show: how the file is encoded and where a 0xFF splits an
-    // editor's line.
+    // What the loader's lines show: how the file is encoded, where a 0xFF splits an editor's
+    // line, and how much of it is skipped.
     static constexpr size_t kHead = 4096;
     struct Break {
         int64_t line;     // the loader's line it ends
@@ -625,6 +648,8 @@ private:
     std::string markedName_;    // line 1's channel name, when a UTF-8 byte-order mark begins it
     std::set<int64_t> claimed_; // loader lines that one warning stands for, whole
     std::vector<ScoreWarning> claims_;
+    int64_t commandBytes_ = 0;
+    int64_t skippedBytes_ = 0;
     Run run_;
     Place lastRead_; // the note just read, for a '#' right after it
 };

@@ -405,6 +405,24 @@ TEST_F(Authoring, CheckTellsUtf16OnceInsteadOfAFlood) {
               "reads single bytes, not UTF-16; save the file as UTF-8\n");
 }
 
+TEST_F(Authoring, CheckNamesAnotherDialectAndSumsUpWhatIsPastFiftyWarnings) {
+    // After the names: 8 bytes on line 1 (6 skipped: S, o, m, S, o, n), 11 on line 2 (all
+    // skipped), 14 on line 3 ('@' skipped), 2 on each of 60 more lines (the '$' skipped):
+    // 78 of 153. Warnings: the dialect, 6 on line 1, 8 on line 2 (with '@v0' playing
+    // nothing), 4 on line 3 ('@' and three eighths at v0 within the second), one on each of
+    // the 60 lines. Past the first 50, from line 35 on: 29.
+    std::string score = "#TITLE Some Song\n@v0 = { 15 14 13 12 }\nA @v0 o4 l8 cdefgab\n";
+    for (int i = 0; i < 60; ++i)
+        score += "A $ c\n";
+    const std::string out = checked(score);
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1),
+              "1:1: warning: 78 of the 153 bytes after the channel names are skipped: the score "
+              "looks written for another MML dialect\n");
+    EXPECT_EQ(count(out, "\n"), 51u);
+    EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1),
+              "35:3: warning: and 29 more warnings from here on\n");
+}
+
 TEST_F(Authoring, CheckGivesOneWarningPerMistakeAndHintsAtSharps) {
     EXPECT_EQ(checked("A c ]3 v-5 d# e\n"),
               "1:5: warning: ']3' without '[' on its line: ignored\n"
