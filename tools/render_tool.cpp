@@ -129,6 +129,16 @@ public:
             ScoreReport report;
             try {
                 report = examineScore(sound, input, pcm, options_.rate);
+            } catch (const ScoreError& e) {
+                // Among the warnings, in their form, so that an editor takes it to the place.
+                if (!options_.check) {
+                    status = fail(e.what());
+                } else if (!writeText(io_.out, errorLine(input, e))) {
+                    return fail("cannot write to standard output");
+                } else {
+                    status = 1;
+                }
+                continue;
             } catch (const SoundError& e) {
                 status = fail(e.what());
                 continue;

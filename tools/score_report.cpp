@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <unordered_map>
@@ -86,6 +87,11 @@ constexpr size_t kMostWarnings = 50;
 
 class Examiner final : public SoundObserver {
 public:
+    struct Failure {
+        int64_t line = 0, column = 0;
+        std::string reason;
+    };
+
     Examiner(const Sound& sound, int64_t samples, int32_t rate)
         : sound_(sound), rate_(rate), sums_(static_cast<size_t>(samples), 0) {}
 
@@ -205,6 +211,10 @@ public:
                                      "'" + shown(text_.substr(at, end - at)) +
                                          "' has length 0: it plays the default length"});
         }
+    }
+
+    void failed(int64_t line, int64_t column, std::string_view reason) override {
+        failure_ = {line, column, std::string(reason)};
     }
 
     void declared(int32_t channel, int64_t line, int64_t column) override {
@@ -372,6 +382,13 @@ public:
                 report.peakAt = static_cast<int64_t>(i);
             }
         }
+    }
+
+    // Where the load stopped, if it did, as an editor counts.
+    std::optional<Failure> editorFailure() const {
+        if (!failure_) return std::nullopt;
+        const Place p = editorPlace(failure_->line, failure_->column);
+        return Failure{p.line, p.column, failure_->reason};
     }
 
 private:
@@ -652,6 +669,7 @@ private:
     int64_t skippedBytes_ = 0;
     Run run_;
     Place lastRead_; // the note just read, for a '#' right after it
+    std::optional<Failure> failure_;
 };
 
 } // namespace
@@ -672,7 +690,13 @@ ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint
         ~Watching() { sound.observer = nullptr; }
     } watching{sound};
     sound.observer = &examiner;
-    sound.load(file);
+    try {
+        sound.load(file);
+    } catch (const SoundError& e) {
+        if (const auto failure = examiner.editorFailure())
+            throw ScoreError(e.what(), failure->line, failure->column, failure->reason);
+        throw;
+    }
     sound.render(pcm, rate);
     if (examiner.findWraps()) {
         // Again, to learn which voices meet in each wrap.
@@ -695,6 +719,11 @@ std::string warningLines(const std::string& file, const ScoreReport& report) {
         out += file + ":" + std::to_string(w.line) + ":" + std::to_string(w.column) +
                ": warning: " + w.text + "\n";
     return out;
+}
+
+std::string errorLine(const std::string& file, const ScoreError& error) {
+    return file + ":" + std::to_string(error.line) + ":" + std::to_string(error.column) +
+           ": error: " + error.reason + "\n";
 }
 
 std::string infoText(const std::string& file, const ScoreReport& report) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ScoreWarning {
@@ -36,9 +37,21 @@ struct ScoreReport {
     int32_t rate = 0;
 };
 
+// A load that stops at a place in the file, counted as an editor counts lines: what
+// an author's editor can jump to. what() is the loader's own message.
+class ScoreError : public SoundError {
+public:
+    ScoreError(const std::string& what, int64_t line, int64_t column, std::string reason)
+        : SoundError(what), line(line), column(column), reason(std::move(reason)) {}
+    int64_t line;
+    int64_t column;
+    std::string reason;
+};
+
 // Loads `file` into `sound` and renders it into `pcm` (whose size gives the length)
 // at `rate`, exactly as the player would, watching both. Load errors propagate as
-// SoundError. `pcm` then holds the rendering itself.
+// SoundError, as ScoreError where the place is known. `pcm` then holds the rendering
+// itself.
 ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint8_t>& pcm,
                          int32_t rate);
 
@@ -47,6 +60,9 @@ std::string secondsText(int64_t sample, int32_t rate);
 
 // The warnings as editors read them, "FILE:LINE:COLUMN: warning: TEXT", a line each.
 std::string warningLines(const std::string& file, const ScoreReport& report);
+
+// The error as editors read it: "FILE:LINE:COLUMN: error: REASON" and a line end.
+std::string errorLine(const std::string& file, const ScoreError& error);
 
 // The figures of --info.
 std::string infoText(const std::string& file, const ScoreReport& report);

@@ -209,7 +209,7 @@ TEST_F(Authoring, CheckTellsWhereTheVoicesWrapAndAnEmptyReportForACleanScore) {
     const std::string broken = dir.write("broken.mml", "A c99999999999\n");
     r = run(dir, {"--check", clean, broken, wraps});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("Error: File '" + broken + "', line 1: the number", 0), 0u) << r.err;
+    EXPECT_EQ(count(r.out, ": error: "), 1u) << r.out;
     EXPECT_EQ(count(r.out, "warning:"), 1u);
 }
 
@@ -428,4 +428,16 @@ TEST_F(Authoring, CheckGivesOneWarningPerMistakeAndHintsAtSharps) {
               "1:5: warning: ']3' without '[' on its line: ignored\n"
               "1:8: warning: 'v-5' is not a command: numbers take no sign; skipped\n"
               "1:13: warning: '#' is not a command: skipped; sharps are written '+'\n");
+}
+
+TEST_F(Authoring, CheckTellsAScoreThatDoesNotLoadAtItsPlaceAndTheOthersKeepTheirError) {
+    const std::string file = dir.write("big.mml", "A c d\nB e c99999999999\n");
+    Result r = run(dir, {"--check", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, file + ":2:6: error: the number 99999999999 does not fit into 32 bits (the "
+                            "largest is 2147483647)\n");
+    EXPECT_EQ(r.err, "");
+    r = run(dir, {"--info", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("Error: File '" + file + "', line 2: the number", 0), 0u) << r.err;
 }
