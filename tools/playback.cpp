@@ -10,6 +10,7 @@ WavePlayer::~WavePlayer() {
 }
 
 std::string WavePlayer::open(int32_t rate) {
+    rate_ = rate;
     const WAVEFORMATEX format = monoPcm8Format(static_cast<DWORD>(rate));
     // No notifications: the header's done flag is looked at instead, so that no window
     // and no callback thread are needed.
@@ -25,7 +26,15 @@ std::string WavePlayer::open(int32_t rate) {
 }
 
 void WavePlayer::start(std::vector<uint8_t> pcm) {
+    const bool reopen = lost();
     stop();
+    if (reopen) {
+        // A device whose output went away plays no more; one opened now finds the output
+        // as it is, a sound server that is back included.
+        waveOutClose(device_);
+        device_ = nullptr;
+        open(rate_);
+    }
     // Only now, with the device no longer reading the old bytes, may they go.
     pcm_ = std::move(pcm);
     header_ = WAVEHDR{};
@@ -45,6 +54,15 @@ bool WavePlayer::playing() const {
     // The device sets the flag from a thread of its own.
     std::atomic_thread_fence(std::memory_order_acquire);
     return (static_cast<const volatile DWORD&>(header_.dwFlags) & WHDR_DONE) == 0;
+}
+
+bool WavePlayer::lost() const {
+    if (!queued_ || playing()) return false;
+    // Done, but the device did not play every byte.
+    MMTIME position{};
+    position.wType = TIME_BYTES;
+    if (waveOutGetPosition(device_, &position, sizeof position) != MMSYSERR_NOERROR) return false;
+    return position.wType == TIME_BYTES && position.u.cb < pcm_.size();
 }
 
 void WavePlayer::stop() {

@@ -19,10 +19,12 @@ public:
     std::string open(int32_t rate) override;
     void start(std::vector<uint8_t> pcm) override;
     bool playing() const override;
+    bool lost() const override;
     void stop() override;
 
 private:
     HWAVEOUT device_ = nullptr;
+    int32_t rate_ = 0;
     WAVEHDR header_{};
     bool queued_ = false;
     std::vector<uint8_t> pcm_; // read by the device until it is done or stopped

@@ -191,13 +191,18 @@ public:
                 showProgress();
                 continue;
             }
+            const bool lost = player.lost();
             if (!watch) {
                 clearProgress();
-                return 0;
+                if (!lost) return 0;
+                fail("the sound was lost: the sound device went away while playing");
+                return kExitSoundLost;
             }
             if (loaded && !toldEnd) {
                 clearProgress();
-                say("Played to the end; waiting for the next save.\n");
+                say(lost ? "The sound was lost: the sound device went away. The next save plays "
+                           "it again.\n"
+                         : "Played to the end; waiting for the next save.\n");
                 toldEnd = true;
             }
         }

@@ -21,6 +21,9 @@ public:
     virtual void start(std::vector<uint8_t> pcm) = 0;
     // Whether the device is still playing the last start.
     virtual bool playing() const = 0;
+    // Whether the last start ended before it was all heard: the device went away (the sound
+    // server ended). The next start opens the device afresh.
+    virtual bool lost() const = 0;
     // Silence at once.
     virtual void stop() = 0;
 };
@@ -40,6 +43,7 @@ struct ToolStreams {
 
 // Exit statuses.
 constexpr int kExitWarnings = 3;      // --check found something to tell
+constexpr int kExitSoundLost = 4;     // --play lost its sound device while playing
 constexpr int kExitInterrupted = 130; // --play was stopped by Ctrl+C
 
 // Runs the tool on `args` (without the program's name); returns its exit status.

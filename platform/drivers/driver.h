@@ -120,6 +120,10 @@ public:
     // Stops at once and forgets every queued block. When it returns, the device no longer
     // reads their bytes and none of their `finished` will be called.
     virtual void stop() = 0;
+    // Bytes played since the device was opened or last stopped: every play heard to its
+    // end, and of the one under way what the device knows was heard. A device that loses
+    // its output ends its blocks without counting what was not heard.
+    virtual uint64_t played() const = 0;
 };
 
 class AudioDriver {

@@ -32,6 +32,35 @@ typedef struct wavehdr_tag {
     DWORD_PTR reserved;
 } WAVEHDR, *PWAVEHDR, *LPWAVEHDR;
 
+typedef struct mmtime_tag {
+    UINT wType;
+    union {
+        DWORD ms;
+        DWORD sample;
+        DWORD cb;
+        DWORD ticks;
+        struct {
+            BYTE hour;
+            BYTE min;
+            BYTE sec;
+            BYTE frame;
+            BYTE fps;
+            BYTE dummy;
+            BYTE pad[2];
+        } smpte;
+        struct {
+            DWORD songptrpos;
+        } midi;
+    } u;
+} MMTIME, *PMMTIME, *LPMMTIME;
+
+#define TIME_MS 0x0001
+#define TIME_SAMPLES 0x0002
+#define TIME_BYTES 0x0004
+#define TIME_SMPTE 0x0008
+#define TIME_MIDI 0x0010
+#define TIME_TICKS 0x0020
+
 #define WAVE_FORMAT_PCM 1
 #define WAVE_MAPPER ((UINT)-1)
 #define CALLBACK_TYPEMASK 0x00070000L
@@ -77,4 +106,5 @@ MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT si
 MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
 MMRESULT WINAPI waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
 MMRESULT WINAPI waveOutReset(HWAVEOUT waveOut);
+MMRESULT WINAPI waveOutGetPosition(HWAVEOUT waveOut, LPMMTIME time, UINT size);
 MMRESULT WINAPI waveOutClose(HWAVEOUT waveOut);

@@ -57,15 +57,11 @@ bool audioDeviceAvailable() {
     return with(audioState(), [](AudioState& a) { return a.available; });
 }
 
-void advanceAudio(std::chrono::milliseconds time) {
-    if (time.count() <= 0) return;
+namespace {
+
+// Makes the devices' reports after the lock is released, as a device of the desktop does.
+void makeReports(std::vector<std::pair<HeadlessDevice*, std::function<void()>>>& reports) {
     auto& a = audioState();
-    std::vector<std::pair<HeadlessDevice*, std::function<void()>>> reports;
-    {
-        std::lock_guard lock(a.mutex);
-        for (HeadlessDevice* d : a.devices)
-            if (auto report = d->advance(time, a.captured)) reports.emplace_back(d, report);
-    }
     // Until its report is over, a device waits in stop() and in its destructor, unless it
     // is stopped or destroyed from the report itself; the pointer is only compared here.
     for (auto& [device, report] : reports) {
@@ -76,6 +72,38 @@ void advanceAudio(std::chrono::milliseconds time) {
         if (it != a.reporting.end()) a.reporting.erase(it);
         a.callbackDone.notify_all();
     }
+}
+
+} // namespace
+
+void advanceAudio(std::chrono::milliseconds time) {
+    if (time.count() <= 0) return;
+    auto& a = audioState();
+    std::vector<std::pair<HeadlessDevice*, std::function<void()>>> reports;
+    {
+        std::lock_guard lock(a.mutex);
+        for (HeadlessDevice* d : a.devices)
+            if (auto report = d->advance(time, a.captured)) {
+                a.reporting.emplace_back(d, std::this_thread::get_id());
+                reports.emplace_back(d, report);
+            }
+    }
+    makeReports(reports);
+}
+
+void loseAudioOutput() {
+    auto& a = audioState();
+    std::vector<std::pair<HeadlessDevice*, std::function<void()>>> reports;
+    {
+        std::lock_guard lock(a.mutex);
+        a.available = false;
+        for (HeadlessDevice* d : a.devices)
+            for (auto& report : d->lose()) {
+                a.reporting.emplace_back(d, std::this_thread::get_id());
+                reports.emplace_back(d, std::move(report));
+            }
+    }
+    makeReports(reports);
 }
 
 std::vector<uint8_t> capturedAudio() {

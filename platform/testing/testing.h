@@ -84,6 +84,11 @@ bool audioDeviceAvailable();
 // that reaches the end of its block reports it on the calling thread before this returns.
 void advanceAudio(std::chrono::milliseconds time);
 
+// The output goes away, as when the sound server ends: every open device ends its blocks
+// at once, unheard, and plays no more, and opening a device fails until
+// setAudioDeviceAvailable(true). The reports are made on the calling thread.
+void loseAudioOutput();
+
 // Every byte played so far, by all devices, in the order the clock played them.
 std::vector<uint8_t> capturedAudio();
 void clearCapturedAudio();

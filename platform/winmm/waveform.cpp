@@ -32,6 +32,7 @@ struct WaveOut {
     uintptr_t handle = 0;
     std::unique_ptr<AudioDevice> device;
     HWND window = nullptr; // null: CALLBACK_NULL
+    WAVEFORMATEX format{};
     std::mutex deviceCalls;
 
     // Guarded by the state mutex.
@@ -155,6 +156,7 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX f
     w->handle = newHandleValue();
     w->device = std::move(device);
     w->window = window;
+    w->format = *format;
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.handles.emplace(w->handle, w);
@@ -225,6 +227,32 @@ MMRESULT WINAPI waveOutReset(HWAVEOUT waveOut) {
         if (!w->open) return MMSYSERR_INVALHANDLE;
     }
     resetLocked(*w);
+    return MMSYSERR_NOERROR;
+}
+
+// The bytes played since the open or the last reset, as the device counts them: a device
+// whose output went away counts none of what was not heard.
+MMRESULT WINAPI waveOutGetPosition(HWAVEOUT waveOut, LPMMTIME time, UINT size) {
+    auto w = find(waveOut);
+    if (!w) return MMSYSERR_INVALHANDLE;
+    if (!time || size < sizeof(MMTIME)) return MMSYSERR_INVALPARAM;
+    std::lock_guard calls(w->deviceCalls);
+    if (!w->device) return MMSYSERR_INVALHANDLE;
+    const uint64_t bytes = w->device->played();
+    const WAVEFORMATEX& f = w->format;
+    switch (time->wType) {
+    case TIME_SAMPLES:
+        time->u.sample = static_cast<DWORD>(bytes / f.nBlockAlign);
+        break;
+    case TIME_MS:
+        time->u.ms = static_cast<DWORD>(bytes * 1000 / f.nAvgBytesPerSec);
+        break;
+    default:
+        // A kind of time the wave output does not keep is answered in bytes, as Windows does.
+        time->wType = TIME_BYTES;
+        time->u.cb = static_cast<DWORD>(bytes);
+        break;
+    }
     return MMSYSERR_NOERROR;
 }
 

@@ -1,6 +1,7 @@
 #!/bin/sh
 # marrowtone-render --play on real sound without a display: the rendering reaches a
-# PulseAudio server of the test's own byte for byte, and Ctrl+C ends it at once.
+# PulseAudio server of the test's own byte for byte, Ctrl+C ends it at once, and a server
+# that goes away ends it with an error.
 #   render_play_test.sh RENDERER CHECKER SCORE ARTEFACT_DIR
 renderer=$1
 checker=$2
@@ -56,4 +57,14 @@ wait_for_exit $player 5 || fail "--play did not end within 5 s of Ctrl+C: $(cat 
 [ "$EXIT_STATUS" = 130 ] || fail "Ctrl+C ended --play with $EXIT_STATUS: $(cat "$WORK/play.err")"
 # Ended by the program itself, its sound stopped, not by the signal.
 grep -q "^Stopped\.$" "$WORK/play.err" || fail "no clean stop: $(cat "$WORK/play.err")"
+
+# The server ends while --play plays: an error of its own status, not a quiet success.
+"$renderer" --play --seconds 8 "$score" >"$WORK/play.out" 2>"$WORK/play.err" &
+player=$!
+stop_later $player
+poll_until 100 grep -q "^Playing " "$WORK/play.err" || fail "--play did not start"
+stop_private_pulse || fail "the audio server did not stop"
+wait_for_exit $player 30 || fail "--play did not end when the server went"
+[ "$EXIT_STATUS" = 4 ] || fail "a lost server ended --play with $EXIT_STATUS: $(cat "$WORK/play.err")"
+grep -q "^Error: the sound was lost" "$WORK/play.err" || fail "no word of the lost sound: $(cat "$WORK/play.err")"
 echo "ok"

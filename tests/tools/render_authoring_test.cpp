@@ -329,6 +329,37 @@ TEST_F(Authoring, WatchPlaysEachSaveAnewAndKeepsTheLastGoodSound) {
     EXPECT_EQ(headless::openAudioDevices(), 0u);
 }
 
+// The sound server ends while the tool plays: --play fails with its own status; --watch
+// says so and plays the next save on the output that is back.
+TEST_F(Authoring, ALostSoundDeviceFailsPlayAndWaitsUnderWatch) {
+    const std::string file = dir.write("song.mml", "A c d e f g\n");
+    {
+        ToolRun tool(dir, {"--play", file});
+        ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+        headless::advanceAudio(100ms);
+        headless::loseAudioOutput();
+        EXPECT_EQ(tool.finish(), kExitSoundLost);
+        EXPECT_EQ(tool.err(), "Playing " + file +
+                                  ", 60.000 s.\nError: the sound was lost: the "
+                                  "sound device went away while playing\n");
+    }
+    headless::setAudioDeviceAvailable(true);
+    ToolRun tool(dir, {"--play", "--watch", file});
+    ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+    headless::loseAudioOutput();
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "The sound was lost") == 1; }))
+        << tool.err();
+    EXPECT_EQ(count(tool.err(), "Played to the end"), 0u);
+    headless::setAudioDeviceAvailable(true);
+    headless::clearCapturedAudio();
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "A e f g\n";
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 2; })) << tool.err();
+    headless::advanceAudio(500ms);
+    EXPECT_EQ(headless::capturedAudio(), renderingOf("A e f g\n", 5512));
+    tool.interrupt();
+    EXPECT_EQ(tool.finish(), kExitInterrupted);
+}
+
 TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
     const std::string file = dir.write("song.mml", "A c99999999999\n");
     ToolRun tool(dir, {"--play", "--watch", file});

@@ -34,17 +34,25 @@ HeadlessDevice::~HeadlessDevice() {
 void HeadlessDevice::play(const uint8_t* data, size_t size, uint32_t times,
                           std::function<void()> finished) {
     auto& a = audioState();
-    std::lock_guard lock(a.mutex);
-    if (blocks_.push(data, size, times, std::move(finished))) {
-        position_ = 0;
-        carry_ = 0;
+    std::function<void()> unheard;
+    {
+        std::lock_guard lock(a.mutex);
+        if (lost_) {
+            unheard = std::move(finished);
+        } else if (blocks_.push(data, size, times, std::move(finished))) {
+            position_ = 0;
+            carry_ = 0;
+        }
     }
+    // Nothing can be heard: the block is over at once.
+    if (unheard) unheard();
 }
 
 void HeadlessDevice::stop() {
     auto& a = audioState();
     std::unique_lock lock(a.mutex);
     blocks_.clear();
+    played_ = 0;
     // A report already on its way must be over before the caller may reuse the bytes.
     waitForCallback(lock);
 }
@@ -60,12 +68,23 @@ std::function<void()> HeadlessDevice::advance(std::chrono::milliseconds time,
     size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, block.size - position_));
     out.insert(out.end(), block.data + position_, block.data + position_ + n);
     position_ += n;
+    played_ += n;
     if (position_ < block.size) return nullptr;
     position_ = 0;
     carry_ = 0;
-    auto report = blocks_.playedOnce();
-    if (report) audioState().reporting.emplace_back(this, std::this_thread::get_id());
-    return report;
+    return blocks_.playedOnce();
+}
+
+uint64_t HeadlessDevice::played() const {
+    std::lock_guard lock(audioState().mutex);
+    return played_;
+}
+
+std::deque<std::function<void()>> HeadlessDevice::lose() {
+    lost_ = true;
+    position_ = 0;
+    carry_ = 0;
+    return blocks_.takeAll();
 }
 
 void HeadlessDevice::waitForCallback(std::unique_lock<std::mutex>& lock) {

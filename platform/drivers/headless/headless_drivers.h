@@ -50,9 +50,15 @@ public:
     void play(const uint8_t* data, size_t size, uint32_t times,
               std::function<void()> finished) override;
     void stop() override;
+    uint64_t played() const override;
+
+    // With the audio state's lock held. The output is gone, as when a sound server ends:
+    // every block ends unheard, now and from now on; returns their reports.
+    std::deque<std::function<void()>> lose();
 
     // With the audio state's lock held. Plays what is due in `time` into `out`; returns the
-    // report to make, after the lock is released, when a block has ended.
+    // report to make, after the lock is released and with the device in `reporting`, when a
+    // block has ended.
     std::function<void()> advance(std::chrono::milliseconds time, std::vector<uint8_t>& out);
     bool playing() const { return !blocks_.empty(); }
     // Of the play under way.
@@ -65,6 +71,8 @@ private:
     BlockQueue blocks_;
     size_t position_ = 0; // in the first block's play under way
     uint64_t carry_ = 0;
+    uint64_t played_ = 0;
+    bool lost_ = false;
 };
 
 // The file chooser's answers, one per dialog, and what it was asked last.

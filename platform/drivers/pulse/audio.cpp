@@ -175,6 +175,12 @@ public:
     void stop() override {
         Lock lock;
         halt();
+        played_ = 0;
+    }
+
+    uint64_t played() const override {
+        Lock lock;
+        return played_;
     }
 
     // With the lock held: silence at once, and forget every block.
@@ -247,6 +253,7 @@ private:
             pa->operation_unref(drain_);
             drain_ = nullptr;
         }
+        played_ += size_;
         data_ = nullptr;
         size_ = position_ = 0;
         if (auto finished = blocks_.playedOnce()) finished();
@@ -319,6 +326,7 @@ private:
     pa_time_event* timer_ = nullptr; // an early drain waiting for the block's duration
     pa_usec_t playedBy_ = 0;         // when the play can have been played at the earliest
     BlockQueue blocks_;
+    uint64_t played_ = 0; // of the plays heard to their end
 };
 
 bool toPulseFormat(const WAVEFORMATEX& in, pa_sample_spec& out) {

@@ -36,12 +36,16 @@ public:
     void stop() override {
         silence();
         blocks_.clear();
+        played_ = 0;
     }
+
+    uint64_t played() const override { return played_; }
 
     // The page has played the play of this token to its end.
     void ended() {
         playing().erase(token_);
         token_ = 0;
+        played_ += blocks_.first().size;
         if (auto finished = blocks_.playedOnce()) finished();
         if (!blocks_.empty()) begin();
     }
@@ -64,7 +68,8 @@ private:
 
     WAVEFORMATEX format_;
     BlockQueue blocks_;
-    int token_ = 0; // of the play under way
+    int token_ = 0;       // of the play under way
+    uint64_t played_ = 0; // of the plays heard to their end
 };
 
 } // namespace

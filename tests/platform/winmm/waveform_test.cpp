@@ -64,6 +64,7 @@ public:
             std::lock_guard lock(driver_.mutex);
             ++driver_.stops;
         }
+        uint64_t played() const override { return 0; }
 
     private:
         ManualDriver& driver_;
@@ -432,6 +433,41 @@ TEST_F(WaveOut, ALoopedHeaderPlaysAsOftenAsItsLoopsSay) {
     twice.insert(twice.end(), bytes.begin(), bytes.end());
     EXPECT_EQ(headless::capturedAudio(), twice);
     EXPECT_EQ(notices().size(), 2u); // open, one done
+}
+
+TEST_F(WaveOut, ThePositionCountsWhatWasHeardUntilAResetOrALostOutput) {
+    HWAVEOUT h = openDevice();
+    auto bytes = pattern(11025, 3);
+    WAVEHDR hdr = headerFor(bytes);
+    queue(h, hdr);
+    headless::advanceAudio(200ms);
+    MMTIME t{};
+    t.wType = TIME_SAMPLES;
+    ASSERT_EQ(waveOutGetPosition(h, &t, sizeof t), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(t.u.sample, 2205u);
+    t.wType = TIME_MS;
+    waveOutGetPosition(h, &t, sizeof t);
+    EXPECT_EQ(t.u.ms, 200u);
+    t.wType = TIME_SMPTE; // not kept: answered in bytes
+    waveOutGetPosition(h, &t, sizeof t);
+    EXPECT_EQ(t.wType, static_cast<UINT>(TIME_BYTES));
+    EXPECT_EQ(t.u.cb, 2205u);
+    EXPECT_EQ(waveOutGetPosition(h, nullptr, sizeof t), static_cast<MMRESULT>(MMSYSERR_INVALPARAM));
+
+    waveOutReset(h);
+    waveOutGetPosition(h, &t, sizeof t);
+    EXPECT_EQ(t.u.cb, 0u);
+    waveOutUnprepareHeader(h, &hdr, sizeof hdr);
+
+    // The output goes away mid-block: the header is done, short of its length.
+    queue(h, hdr);
+    headless::advanceAudio(100ms);
+    headless::loseAudioOutput();
+    EXPECT_NE(hdr.dwFlags & WHDR_DONE, 0u);
+    waveOutGetPosition(h, &t, sizeof t);
+    EXPECT_EQ(t.u.cb, 1102u);
+    EXPECT_EQ(waveOutClose(h), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(waveOutGetPosition(h, &t, sizeof t), static_cast<MMRESULT>(MMSYSERR_INVALHANDLE));
 }
 
 TEST_F(WaveOut, ResetMarksEveryQueuedHeaderDone) {
