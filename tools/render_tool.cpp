@@ -35,9 +35,11 @@ const char* const usage =
     "\n"
     "Options:\n"
     "  --seconds S   length of the rendering in seconds (default 60)\n"
-    "  --rate R      samples per second (default 11025)\n"
+    "  --rate R      samples per second (default 11025, the player's); note lengths\n"
+    "                are counted in samples, so another rate also changes the tempo\n"
     "  --check       report, without writing a file, every place where what is written\n"
-    "                is not what will be heard: FILE:LINE:COLUMN: warning: TEXT\n"
+    "                is not what will be heard: FILE:LINE:COLUMN: warning: TEXT (and\n"
+    "                FILE:LINE:COLUMN: error: TEXT for a score that does not load)\n"
     "  --info        print each channel's commands, notes, rests, length of one pass,\n"
     "                passes within the rendering and loudest level, then the peak sum\n"
     "  --play        play the rendering on the default sound device instead of writing it\n"
@@ -47,8 +49,8 @@ const char* const usage =
     "  --help        print this help and exit\n"
     "\n"
     "Exit status: 0 success (for --check: no warnings), 1 a score or output that cannot\n"
-    "be read or written, 2 a wrong command line, 3 --check found warnings, 130 --play\n"
-    "stopped by Ctrl+C.\n";
+    "be read or written, 2 a wrong command line, 3 --check found warnings, 4 --play lost\n"
+    "its sound device (the sound server went away), 130 --play stopped by Ctrl+C.\n";
 
 bool writeAll(std::FILE* out, const void* data, size_t size) {
     return std::fwrite(data, 1, size, out) == size && std::fflush(out) == 0;
