@@ -427,7 +427,7 @@ TEST_F(Authoring, CheckCountsLinesAsAnEditorDoesAndTellsThe0xFFThatSplitsOne) {
 }
 
 TEST_F(Authoring, CheckTellsUtf16OnceInsteadOfAFlood) {
-    const std::string text("A\0 \0c\0 \0x\0\n\0B\0 \0d\0\n\0", 22);
+    const std::string text = std::string("A\0 \0c\0 \0x\0\n\0B\0 \0d\0\n\0", 20);
     EXPECT_EQ(checked(text), "1:1: warning: the file looks like UTF-16 text (a NUL byte beside "
                              "each character): the player reads single bytes, not UTF-16; save "
                              "the file as UTF-8\n");
