@@ -172,6 +172,8 @@ public:
         for (;;) {
             if (io_.interrupted && io_.interrupted->load()) {
                 player.stop();
+                // The terminal has echoed the Ctrl+C as two characters after the line.
+                if (io_.terminal) progressWidth_ += 2;
                 clearProgress();
                 say("Stopped.\n");
                 return kExitInterrupted;

@@ -25,6 +25,46 @@ std::string shown(std::string_view bytes) {
     return out;
 }
 
+// How long a channel name --info shows, in characters: a name may be a whole line.
+constexpr size_t kShownNameLength = 40;
+
+// The length of the UTF-8 sequence of printable text at `s`, or 0 where there is none.
+size_t printableUtf8(std::string_view s) {
+    const auto c = static_cast<unsigned char>(s[0]);
+    if (c < 0x80) return c >= 0x20 && c < 0x7F && c != '\\' ? 1 : 0;
+    const size_t n = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (n == 0 || s.size() < n) return 0;
+    uint32_t cp = c & (0x7F >> n);
+    for (size_t i = 1; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (b & 0x3F);
+    }
+    // Overlong forms, surrogates, beyond Unicode and the C1 controls are not text.
+    static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[n] || (cp >= 0xD800 && cp < 0xE000) || cp > 0x10FFFF || cp < 0xA0) return 0;
+    return n;
+}
+
+// A channel name as --info shows it: as text where it is UTF-8, escaped bytes elsewhere,
+// and cut after kShownNameLength characters.
+std::string readableName(std::string_view name) {
+    std::string out;
+    size_t characters = 0;
+    for (size_t p = 0; p < name.size(); ++characters) {
+        if (characters == kShownNameLength) return out + "...";
+        const size_t n = printableUtf8(name.substr(p));
+        out += n > 0 ? std::string(name.substr(p, n)) : shown(name.substr(p, 1));
+        p += n > 0 ? n : 1;
+    }
+    return out;
+}
+
+// "1 note", "2 notes".
+std::string counted(int64_t n, const char* what, const char* plural = nullptr) {
+    return std::to_string(n) + " " + (n == 1 ? what : plural ? plural : std::string(what) + "s");
+}
+
 struct Place {
     int64_t line = 0;
     int64_t column = 0;
@@ -727,20 +767,20 @@ std::string errorLine(const std::string& file, const ScoreError& error) {
 }
 
 std::string infoText(const std::string& file, const ScoreReport& report) {
-    std::string out = file + ": " + std::to_string(report.channels.size()) + " channel" +
-                      (report.channels.size() == 1 ? "" : "s") + ", " +
+    std::string out = file + ": " +
+                      counted(static_cast<int64_t>(report.channels.size()), "channel") + ", " +
                       secondsText(report.samples, report.rate) + " at " +
                       std::to_string(report.rate) + " samples per second\n";
     for (const ChannelFigures& c : report.channels) {
-        out += "  " + shown(c.name) + ": " + std::to_string(c.commands) + " commands, " +
-               std::to_string(c.notes) + " notes, " + std::to_string(c.rests) + " rests; ";
+        out += "  " + readableName(c.name) + ": " + counted(c.commands, "command") + ", " +
+               counted(c.notes, "note") + ", " + counted(c.rests, "rest") + "; ";
         if (c.passes == 0)
             out += "plays nothing";
         else if (c.passSamples < 0)
             out += "one pass outlasts the rendering";
         else
             out += "one pass " + secondsText(c.passSamples, report.rate) + ", " +
-                   std::to_string(c.passes) + " passes";
+                   counted(c.passes, "pass", "passes");
         out += "; loudest ";
         out += c.loudest == 0
                    ? std::string("silent")

@@ -43,8 +43,9 @@ size_t count(const std::string& text, const std::string& what) {
 // The tool on a thread of its own, its streams in files that the test reads as they grow.
 class ToolRun {
 public:
-    ToolRun(const TempDir& dir, std::vector<std::string> args)
+    ToolRun(const TempDir& dir, std::vector<std::string> args, bool terminal = false)
         : outPath_(dir.path() / "out.txt"), errPath_(dir.path() / "err.txt") {
+        streams_.terminal = terminal;
         out_ = std::fopen(outPath_.c_str(), "w");
         err_ = std::fopen(errPath_.c_str(), "w");
         streams_.out = out_;
@@ -222,9 +223,9 @@ TEST_F(Authoring, InfoGivesHandCountedFigures) {
     const Result r = run(dir, {"--info", file});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, file + ": 2 channels, 60.000 s at 11025 samples per second\n"
-                            "  A: 6 commands, 3 notes, 1 rests; one pass 2.645 s, 23 passes; "
+                            "  A: 6 commands, 3 notes, 1 rest; one pass 2.645 s, 23 passes; "
                             "loudest 50 at 0.000 s\n"
-                            "  B: 3 commands, 1 notes, 0 rests; one pass 2.902 s, 21 passes; "
+                            "  B: 3 commands, 1 note, 0 rests; one pass 2.902 s, 21 passes; "
                             "loudest 30 at 0.000 s\n"
                             "  peak sum 80 at 0.000 s\n");
 
@@ -239,14 +240,25 @@ TEST_F(Authoring, InfoGivesHandCountedFigures) {
     EXPECT_EQ(o.out, other + ": 5 channels, 2.000 s at 11025 samples per second\n"
                              "  P: 5 commands, 4 notes, 0 rests; one pass outlasts the "
                              "rendering; loudest 50 at 0.000 s\n"
-                             "  Q: 1 commands, 0 notes, 1 rests; one pass 0.725 s, 3 passes; "
+                             "  Q: 1 command, 0 notes, 1 rest; one pass 0.725 s, 3 passes; "
                              "loudest silent\n"
-                             "  R: 1 commands, 0 notes, 0 rests; plays nothing; loudest silent\n"
-                             "  C: 4 commands, 1 notes, 1 rests; one pass 1.322 s, 2 passes; "
+                             "  R: 1 command, 0 notes, 0 rests; plays nothing; loudest silent\n"
+                             "  C: 4 commands, 1 note, 1 rest; one pass 1.322 s, 2 passes; "
                              "loudest 200 at 0.661 s\n"
-                             "  D: 4 commands, 1 notes, 1 rests; one pass 1.322 s, 2 passes; "
+                             "  D: 4 commands, 1 note, 1 rest; one pass 1.322 s, 2 passes; "
                              "loudest 100 at 0.661 s\n"
                              "  peak sum 350 at 0.662 s (past 255: it wraps)\n");
+}
+
+TEST_F(Authoring, InfoShowsChannelNamesAsTextWhereTheyAreUtf8AndCutsLongOnes) {
+    const std::string longName(50, 'L');
+    const std::string file =
+        dir.write("names.mml", "Bass\xC3\xA9 c\nX\xE9 c\n" + longName + "\xE2\x99\xAA c\n");
+    const Result r = run(dir, {"--info", "--seconds", "1", file});
+    EXPECT_NE(r.out.find("\n  Bass\xC3\xA9: 1 command,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n  X\\xE9: 1 command,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n  " + longName.substr(0, 40) + "...: 1 command,"), std::string::npos)
+        << r.out;
 }
 
 TEST_F(Authoring, PlayPlaysTheRenderingThroughTheWaveOutput) {
@@ -263,6 +275,22 @@ TEST_F(Authoring, PlayPlaysTheRenderingThroughTheWaveOutput) {
     EXPECT_EQ(headless::openAudioDevices(), 0u);
     EXPECT_EQ(tool.out(), "");
     EXPECT_EQ(tool.err(), "Playing " + file + ", 2.000 s.\n");
+}
+
+TEST_F(Authoring, CtrlCOnATerminalClearsTheProgressLineAndItsEcho) {
+    const std::string file = dir.write("song.mml", "A c d e f g\n");
+    ToolRun tool(dir, {"--play", file}, true);
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), " s of 60.0 s") >= 1; })) << tool.err();
+    tool.interrupt();
+    EXPECT_EQ(tool.finish(), kExitInterrupted);
+    // ...PROGRESS\r<blanks>\rStopped.: the blanks reach past the progress and the "^C".
+    const std::string err = tool.err();
+    const size_t stopped = err.rfind("\rStopped.\n");
+    ASSERT_NE(stopped, std::string::npos) << err;
+    const size_t blanks = err.rfind('\r', stopped - 1);
+    const size_t progress = err.rfind('\r', blanks - 1);
+    ASSERT_NE(progress, std::string::npos) << err;
+    EXPECT_GE(stopped - blanks - 1, blanks - progress - 1 + 2) << err;
 }
 
 TEST_F(Authoring, PlayStopsAtOnceWhenInterruptedAndFailsWithoutADevice) {
