@@ -44,7 +44,7 @@ inline bool isLineEnd(uint8_t c) {
 // ended the line, which only tools that point into the file need.
 template <bool Observed> class LineReader {
 public:
-    explicit LineReader(std::ifstream& in) : in_(in), buffer_(1 << 20) {}
+    explicit LineReader(std::istream& in) : in_(in), buffer_(1 << 20) {}
 
     bool next(std::string_view& line) {
         carry_.clear();
@@ -106,7 +106,7 @@ private:
         return end_ > 0;
     }
 
-    std::ifstream& in_;
+    std::istream& in_;
     std::vector<char> buffer_;
     std::string carry_;
     size_t begin_ = 0;
@@ -359,7 +359,7 @@ private:
     std::vector<size_t> openColumn_; // where each open '[' of the line stands
 };
 
-template <bool Observed> void readLines(Sound& sound, std::ifstream& in, const std::string& name) {
+template <bool Observed> void readLines(Sound& sound, std::istream& in, const std::string& name) {
     Loader<Observed> loader(sound, name);
     LineReader<Observed> reader(in);
     std::string_view line;
@@ -385,13 +385,15 @@ int32_t Sound::load(const std::string& fileName) {
     std::ifstream in;
     if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
     if (!in.is_open()) throw SoundError("Cannot open or create file '" + fileName + "'");
+    return load(in, fileName);
+}
 
+int32_t Sound::load(std::istream& in, const std::string& name) {
     beginLoad();
     if (observer)
-        readLines<true>(*this, in, fileName);
+        readLines<true>(*this, in, name);
     else
-        readLines<false>(*this, in, fileName);
-    in.close();
+        readLines<false>(*this, in, name);
     finishLoad();
     return 0;
 }

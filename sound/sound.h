@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -200,6 +201,8 @@ public:
     // Reads an MML file (path in UTF-8) into the channels. Always returns 0;
     // failures are raised as SoundError.
     virtual int32_t load(const std::string& fileName);
+    // The same from an open stream, told in errors as `name`: a score piped to a tool.
+    int32_t load(std::istream& in, const std::string& name);
 
     // Clears `buffer` and adds every channel's samples into it. Always returns 0.
     virtual int32_t render(std::span<uint8_t> buffer, int32_t sampleRate);

@@ -54,8 +54,10 @@ int runWith(const std::vector<std::string>& args) {
     ToolStreams streams;
 #ifdef _WIN32
     streams.terminal = _isatty(_fileno(stderr)) != 0;
+    streams.outTerminal = _isatty(_fileno(stdout)) != 0;
 #else
     streams.terminal = isatty(STDERR_FILENO) != 0;
+    streams.outTerminal = isatty(STDOUT_FILENO) != 0;
 #endif
     streams.interrupted = &interrupted;
     streams.soundOutput = prepareToPlay;

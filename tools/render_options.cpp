@@ -145,6 +145,16 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         return std::nullopt;
     }
     options.input = positional[0];
+    const bool fromStandardInput = options.input == "-";
+    if (fromStandardInput && options.watch) {
+        error = "--watch needs a file to watch, not standard input";
+        return std::nullopt;
+    }
+    if ((options.check || options.info) && positional.size() > 1 &&
+        std::find(positional.begin(), positional.end(), "-") != positional.end()) {
+        error = "'-' (standard input) can only be the first and only INPUT";
+        return std::nullopt;
+    }
     if (options.check || options.info) {
         // Reports only: every argument is a score.
         options.inputs = positional;
@@ -169,6 +179,11 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             return std::nullopt;
         }
         options.inputs = {options.input};
+        if (fromStandardInput && positional.size() == 1 && !options.dump) {
+            error = "a score read from standard input needs an OUTPUT (a file, or '-' for raw "
+                    "samples)";
+            return std::nullopt;
+        }
         options.output = positional.size() == 2 ? positional[1] : defaultOutputName(options.input);
         if (options.output.empty()) {
             error = "the output file name is empty";

@@ -71,9 +71,30 @@ public:
         return 1;
     }
 
+    // Reads the score from standard input when INPUT is '-', once: a report and a
+    // rendering of it load the same text.
+    bool readStandardInput() {
+        if (options_.input != "-") return true;
+#ifdef _WIN32
+        _setmode(_fileno(io_.in), _O_BINARY);
+#endif
+        std::string text;
+        char buffer[1 << 16];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, io_.in)) > 0)
+            text.append(buffer, n);
+        if (std::ferror(io_.in)) return false;
+        stdinText_ = std::move(text);
+        return true;
+    }
+
+    const std::string* textOf(const std::string& input) const {
+        return input == "-" && stdinText_ ? &*stdinText_ : nullptr;
+    }
+
     int dump() const {
         Sound sound;
-        sound.load(options_.input);
+        loadScore(sound, options_.input, textOf(options_.input));
         std::vector<const std::string*> names(sound.channelIndex.size());
         for (const auto& [name, index] : sound.channelIndex)
             names[index] = &name;
@@ -91,7 +112,7 @@ public:
 
     int render(const std::string& input, const std::string& output) const {
         Sound sound;
-        sound.load(input);
+        loadScore(sound, input, textOf(input));
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
         sound.render(pcm, options_.rate);
 
@@ -130,7 +151,7 @@ public:
             std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
             ScoreReport report;
             try {
-                report = examineScore(sound, input, pcm, options_.rate);
+                report = examineScore(sound, input, pcm, options_.rate, textOf(input));
             } catch (const ScoreError& e) {
                 // Among the warnings, in their form, so that an editor takes it to the place.
                 if (!options_.check) {
@@ -224,7 +245,8 @@ private:
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
         ScoreReport report;
         try {
-            report = examineScore(sound, options_.input, pcm, options_.rate);
+            report =
+                examineScore(sound, options_.input, pcm, options_.rate, textOf(options_.input));
         } catch (const SoundError& e) {
             fail(e.what());
             return false;
@@ -261,6 +283,7 @@ private:
         shownTenths_ = -1;
     }
 
+    std::optional<std::string> stdinText_;
     const RenderOptions& options_;
     const ToolStreams& io_;
     std::chrono::steady_clock::time_point started_;
@@ -284,7 +307,14 @@ int run(const std::vector<std::string>& args, const ToolStreams& io) {
         std::fprintf(io.out, "marrowtone-render %s\n", MARROWTONE_VERSION);
         return writeAll(io.out, "", 0) ? 0 : 1;
     }
+    if (options->output == "-" && io.outTerminal) {
+        std::fprintf(io.err,
+                     "marrowtone-render: raw samples are not written to a terminal; redirect "
+                     "standard output, or name an OUTPUT file (try 'marrowtone-render --help')\n");
+        return 2;
+    }
     Tool tool(*options, io);
+    if (!tool.readStandardInput()) return tool.fail("cannot read standard input");
     if (options->dump) return tool.dump();
     if (options->check || options->info) return tool.report();
     if (options->play) return tool.play();

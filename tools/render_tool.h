@@ -29,10 +29,13 @@ public:
 };
 
 struct ToolStreams {
+    std::FILE* in = stdin; // the score, when INPUT is '-'
     std::FILE* out = stdout;
     std::FILE* err = stderr;
     // Whether `err` is a terminal: only there does --play show its progress line.
     bool terminal = false;
+    // Whether `out` is a terminal: raw samples are not written there.
+    bool outTerminal = false;
     // Set from outside (Ctrl+C) to end --play at once.
     const std::atomic<bool>* interrupted = nullptr;
     // Called once when --play begins: the entry readies the sound and the Ctrl+C handler

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <tuple>
 #include <unordered_map>
 
@@ -722,8 +723,17 @@ std::string secondsText(int64_t sample, int32_t rate) {
     return text;
 }
 
+void loadScore(Sound& sound, const std::string& file, const std::string* text) {
+    if (!text) {
+        sound.load(file);
+        return;
+    }
+    std::istringstream in(*text);
+    sound.load(in, file);
+}
+
 ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint8_t>& pcm,
-                         int32_t rate) {
+                         int32_t rate, const std::string* text) {
     Examiner examiner(sound, static_cast<int64_t>(pcm.size()), rate);
     struct Watching {
         Sound& sound;
@@ -731,7 +741,7 @@ ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint
     } watching{sound};
     sound.observer = &examiner;
     try {
-        sound.load(file);
+        loadScore(sound, file, text);
     } catch (const SoundError& e) {
         if (const auto failure = examiner.editorFailure())
             throw ScoreError(e.what(), failure->line, failure->column, failure->reason);

@@ -48,12 +48,16 @@ public:
     std::string reason;
 };
 
-// Loads `file` into `sound` and renders it into `pcm` (whose size gives the length)
-// at `rate`, exactly as the player would, watching both. Load errors propagate as
+// Loads `file` (or its `text`, as loadScore) into `sound` and renders it into `pcm` (whose size
+// gives the length) at `rate`, exactly as the player would, watching both. Load errors propagate as
 // SoundError, as ScoreError where the place is known. `pcm` then holds the rendering
 // itself.
 ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint8_t>& pcm,
-                         int32_t rate);
+                         int32_t rate, const std::string* text = nullptr);
+
+// Loads `file` into `sound`, or, given its `text` (a score read from standard input), that
+// text under the name `file`.
+void loadScore(Sound& sound, const std::string& file, const std::string* text = nullptr);
 
 // "12.345 s": a sample's time at `rate`, to the millisecond below.
 std::string secondsText(int64_t sample, int32_t rate);

@@ -1,8 +1,11 @@
 // The command line of marrowtone-render on its own: what each option sets, what is refused
 // with which message, and the sample count computed exactly from decimal seconds.
 #include "tools/render_options.h"
+#include "tools/render_tool.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -48,6 +51,37 @@ TEST(RenderOptions, ADashIsStandardOutputAndADoubleDashEndsTheOptions) {
     ASSERT_TRUE(named);
     EXPECT_EQ(named->input, "--odd.mml");
     EXPECT_EQ(named->output, "--odd.wav");
+}
+
+TEST(RenderOptions, AScoreFromStandardInputIsTheOnlyOneAndIsNotWatched) {
+    for (const std::vector<std::string>& ok : {std::vector<std::string>{"-", "out.wav"},
+                                               {"--check", "-"},
+                                               {"--play", "-"},
+                                               {"--dump", "-"}})
+        EXPECT_TRUE(parse(ok)) << ok[0];
+    EXPECT_EQ(errorOf({"-"}),
+              "a score read from standard input needs an OUTPUT (a file, or '-' for raw samples)");
+    EXPECT_EQ(errorOf({"--check", "a.mml", "-"}),
+              "'-' (standard input) can only be the first and only INPUT");
+    EXPECT_EQ(errorOf({"--play", "--watch", "-"}),
+              "--watch needs a file to watch, not standard input");
+}
+
+TEST(RenderTool, RawSamplesAreNotWrittenToATerminal) {
+    ToolStreams streams;
+    streams.outTerminal = true;
+    streams.err = std::tmpfile();
+    ASSERT_NE(streams.err, nullptr);
+    EXPECT_EQ(runRenderTool({"song.mml", "-"}, streams), 2);
+    std::rewind(streams.err);
+    char line[200] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, streams.err), nullptr);
+    EXPECT_EQ(std::string(line).rfind("marrowtone-render: raw samples are not written to a "
+                                      "terminal",
+                                      0),
+              0u)
+        << line;
+    std::fclose(streams.err);
 }
 
 TEST(RenderOptions, HelpAndVersionNeedNoInput) {

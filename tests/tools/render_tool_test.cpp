@@ -27,12 +27,14 @@ std::string quote(const std::string& arg) {
     return q + "'";
 }
 
-Result run(const TempDir& dir, const std::vector<std::string>& args) {
+// The program with `args`, and `input` (a file) or nothing on standard input.
+Result run(const TempDir& dir, const std::vector<std::string>& args,
+           const std::string& input = "/dev/null") {
     std::string command = quote(MARROWTONE_RENDER);
     for (const auto& a : args)
         command += " " + quote(a);
     const auto out = dir.path() / "stdout", err = dir.path() / "stderr";
-    command += " >" + quote(out.string()) + " 2>" + quote(err.string()) + " </dev/null";
+    command += " >" + quote(out.string()) + " 2>" + quote(err.string()) + " <" + quote(input);
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
 }
@@ -221,4 +223,18 @@ TEST(RenderTool, CheckExitStatusAndHelpListEveryOption) {
     for (const char* option : {"--seconds", "--rate", "--check", "--info", "--play", "--watch",
                                "--dump", "--version", "--help", "Exit status"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
+}
+
+TEST(RenderTool, ADashAsInputReadsTheScoreFromStandardInput) {
+    TempDir dir;
+    const std::string song = "A t150 v70 cdefg\nB o2 v30 c2 g2\n";
+    const std::string input = dir.write("piped", song);
+    const Result raw = run(dir, {"--seconds", "1", "-", "-"}, input);
+    EXPECT_EQ(raw.status, 0) << raw.err;
+    EXPECT_EQ(raw.out, rendered(song, 11025));
+    const std::string broken = dir.write("broken", "A c d\nB c99999999999\n");
+    const Result check = run(dir, {"--check", "-"}, broken);
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, "-:2:4: error: the number 99999999999 does not fit into 32 bits (the "
+                         "largest is 2147483647)\n");
 }
