@@ -254,8 +254,10 @@ private:
         say(warningLines(options_.input, report));
         player.start(std::move(pcm));
         started_ = std::chrono::steady_clock::now();
-        say("Playing " + options_.input + ", " + secondsText(options_.samples, options_.rate) +
-            (options_.watch ? "; every save plays it anew, Ctrl+C ends.\n" : ".\n"));
+        // For someone watching; a script or an editor that runs the tool hears it.
+        if (io_.terminal)
+            say("Playing " + options_.input + ", " + secondsText(options_.samples, options_.rate) +
+                (options_.watch ? "; every save plays it anew, Ctrl+C ends.\n" : ".\n"));
         return true;
     }
 

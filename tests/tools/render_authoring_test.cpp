@@ -274,7 +274,7 @@ TEST_F(Authoring, PlayPlaysTheRenderingThroughTheWaveOutput) {
     EXPECT_EQ(headless::capturedAudio(), renderingOf(song, 22050));
     EXPECT_EQ(headless::openAudioDevices(), 0u);
     EXPECT_EQ(tool.out(), "");
-    EXPECT_EQ(tool.err(), "Playing " + file + ", 2.000 s.\n");
+    EXPECT_EQ(tool.err(), ""); // not a terminal: nothing to tell
 }
 
 TEST_F(Authoring, CtrlCOnATerminalClearsTheProgressLineAndItsEcho) {
@@ -304,7 +304,7 @@ TEST_F(Authoring, PlayStopsAtOnceWhenInterruptedAndFailsWithoutADevice) {
         EXPECT_FALSE(headless::audioPlaying());
         EXPECT_EQ(headless::openAudioDevices(), 0u);
         EXPECT_EQ(headless::capturedAudio().size(), 1102u); // 100 ms of 11025 samples
-        EXPECT_EQ(tool.err(), "Playing " + file + ", 60.000 s.\nStopped.\n");
+        EXPECT_EQ(tool.err(), "Stopped.\n");
     }
     headless::setAudioDeviceAvailable(false);
     const Result r = run(dir, {"--play", file});
@@ -316,7 +316,7 @@ TEST_F(Authoring, WatchPlaysEachSaveAnewAndKeepsTheLastGoodSound) {
     const std::string first = "A v40 l8 c e g\n", second = "A v90 o5 l16 g f e d\n",
                       third = "A o2 c1\nB o3 g1\n";
     const std::string file = dir.write("song.mml", first);
-    ToolRun tool(dir, {"--play", "--watch", file});
+    ToolRun tool(dir, {"--play", "--watch", file}, true);
     auto started = [&tool](size_t times) {
         return waitFor([&] { return count(tool.err(), "Playing ") == times; });
     };
@@ -367,12 +367,11 @@ TEST_F(Authoring, ALostSoundDeviceFailsPlayAndWaitsUnderWatch) {
         headless::advanceAudio(100ms);
         headless::loseAudioOutput();
         EXPECT_EQ(tool.finish(), kExitSoundLost);
-        EXPECT_EQ(tool.err(), "Playing " + file +
-                                  ", 60.000 s.\nError: the sound was lost: the "
-                                  "sound device went away while playing\n");
+        EXPECT_EQ(tool.err(),
+                  "Error: the sound was lost: the sound device went away while playing\n");
     }
     headless::setAudioDeviceAvailable(true);
-    ToolRun tool(dir, {"--play", "--watch", file});
+    ToolRun tool(dir, {"--play", "--watch", file}, true);
     ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
     headless::loseAudioOutput();
     ASSERT_TRUE(waitFor([&] { return count(tool.err(), "The sound was lost") == 1; }))
@@ -390,7 +389,7 @@ TEST_F(Authoring, ALostSoundDeviceFailsPlayAndWaitsUnderWatch) {
 
 TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
     const std::string file = dir.write("song.mml", "A c99999999999\n");
-    ToolRun tool(dir, {"--play", "--watch", file});
+    ToolRun tool(dir, {"--play", "--watch", file}, true);
     ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Error: ") == 1; }));
     EXPECT_FALSE(headless::audioPlaying());
     EXPECT_FALSE(tool.done());
