@@ -74,11 +74,7 @@ bool click(HWND hwnd, int x, int y) {
 }
 
 std::vector<HWND> children(HWND hwnd) {
-    std::vector<HWND> out;
-    if (!IsWindow(hwnd)) return out;
-    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        out.push_back(c);
-    return out;
+    return detail::childrenOf(hwnd);
 }
 
 } // namespace user

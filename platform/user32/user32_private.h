@@ -114,6 +114,9 @@ void freeWindow(HWND hwnd);
 // Classes (class.cpp)
 std::shared_ptr<WindowClass> findClass(LPCWSTR name);
 
+// The window's children, top of the Z order first (window_system.cpp).
+std::vector<HWND> childrenOf(HWND hwnd);
+
 // Focus and activation (focus.cpp)
 // Makes hwnd the active top-level window (null: none), with the messages Windows sends to
 // the window losing and the one gaining activation.

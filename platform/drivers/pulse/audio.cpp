@@ -185,12 +185,7 @@ public:
 
     // With the lock held: silence at once, and forget every block.
     void halt() {
-        cancelTimer();
-        if (drain_) {
-            pa->operation_cancel(drain_);
-            pa->operation_unref(drain_);
-            drain_ = nullptr;
-        }
+        cancelWaits();
         if (data_ && pulse().running && pa->stream_get_state(stream_) == PA_STREAM_READY) {
             // Drops what the server still holds of the block.
             if (pa_operation* o = pa->stream_flush(stream_, nullptr, nullptr))
@@ -238,6 +233,15 @@ private:
         drain_ = pa->stream_drain(stream_, onDrained, this);
     }
 
+    // No more waiting for the play under way to end.
+    void cancelWaits() {
+        cancelTimer();
+        if (!drain_) return;
+        pa->operation_cancel(drain_);
+        pa->operation_unref(drain_);
+        drain_ = nullptr;
+    }
+
     void cancelTimer() {
         if (!timer_) return;
         pa_mainloop_api* api = pa->threaded_mainloop_get_api(pulse().loop);
@@ -262,12 +266,7 @@ private:
 
     // The stream will play no more: every block is over.
     void completeAll() {
-        cancelTimer();
-        if (drain_) {
-            pa->operation_cancel(drain_);
-            pa->operation_unref(drain_);
-            drain_ = nullptr;
-        }
+        cancelWaits();
         data_ = nullptr;
         size_ = position_ = 0;
         for (auto& finished : blocks_.takeAll())
