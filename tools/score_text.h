@@ -1,0 +1,32 @@
+// The text side of the tool's reports, for the report and its examiner: how bytes, names
+// and counts are shown, and the loader's own reading of a line's bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace score_text {
+
+// Bytes as text, every byte outside printable ASCII (and the backslash) as \xHH.
+std::string shown(std::string_view bytes);
+// A channel name as --info shows it: as text where it is UTF-8, escaped bytes elsewhere, cut
+// when long.
+std::string readableName(std::string_view name);
+// "1 note", "2 notes"; `plural` where adding an s is wrong.
+std::string counted(int64_t n, const char* what, const char* plural = nullptr);
+
+// The loader's own split of a line: blanks are spaces and tabs.
+bool isBlank(char c);
+bool isDigit(char c);
+bool isNoteLetter(char c);
+// Past the digits from `p`.
+size_t skipDigits(std::string_view s, size_t p);
+// Whether a channel name would read as commands, every byte of it, had it not come first on
+// its line.
+bool readsAsCommands(std::string_view name);
+// The name with its ASCII capitals in lower case.
+std::string folded(std::string_view name);
+
+} // namespace score_text
