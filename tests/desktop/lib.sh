@@ -91,6 +91,8 @@ wait_for_exit() {
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | wc -l; }
 more_windows_than() { [ "$(visible_windows)" -gt "$1" ]; }
 windows_at() { [ "$(visible_windows)" -eq "$1" ]; }
+visible_window_ids() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
+a_window_since() { visible_window_ids | comm -13 "$1" - | grep -q .; }
 
 # Waits until the window has the keyboard: a key sent before goes elsewhere.
 wait_for_focus() {
@@ -101,9 +103,18 @@ has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 # Chooses a command of the "File" menu by mouse on the menu bar, then arrow keys. The keys
 # wait for the menu to open: before, they would go to the window itself.
 choose_file_menu_item() { # window, number of Down presses
-    shown=$(visible_windows)
-    xdotool mousemove --window "$1" 20 8 click 1
-    poll_until 100 more_windows_than "$shown" || fail "clicking the menu bar opened no menu"
+    # A window that was not there before, not merely one more: a dialog that has just
+    # closed may still be going away while the menu comes.
+    # A click that lands while the window is still busy with the dialog's end may be lost:
+    # it is made again, only while no menu has come.
+    visible_window_ids >"$WORK/windows-before-menu"
+    attempt=0
+    until [ "$attempt" -ge 3 ]; do
+        xdotool mousemove --window "$1" 20 8 click 1
+        poll_until 50 a_window_since "$WORK/windows-before-menu" && break
+        attempt=$((attempt + 1))
+    done
+    [ "$attempt" -lt 3 ] || fail "clicking the menu bar opened no menu"
     i=0
     while [ "$i" -lt "$2" ]; do
         xdotool key Down
