@@ -59,51 +59,60 @@ bool audioDeviceAvailable() {
 
 namespace {
 
-// Makes the devices' reports after the lock is released, as a device of the desktop does.
-void makeReports(std::vector<std::pair<HeadlessDevice*, std::function<void()>>>& reports) {
-    auto& a = audioState();
-    // Until its report is over, a device waits in stop() and in its destructor, unless it
-    // is stopped or destroyed from the report itself; the pointer is only compared here.
-    for (auto& [device, report] : reports) {
-        report();
-        std::lock_guard lock(a.mutex);
-        auto it = std::find_if(a.reporting.begin(), a.reporting.end(),
-                               [device = device](const auto& r) { return r.first == device; });
-        if (it != a.reporting.end()) a.reporting.erase(it);
-        a.callbackDone.notify_all();
+// The devices' ends of block, gathered under the audio state's lock and reported after it
+// is released, as a device of the desktop does. Until its report is over, a device waits in
+// stop() and in its destructor, unless it is stopped or destroyed from the report itself;
+// the pointer is only compared here.
+class Reports {
+public:
+    // With the audio state's lock held.
+    void add(HeadlessDevice* device, std::function<void()> report) {
+        audioState().reporting.emplace_back(device, std::this_thread::get_id());
+        reports_.emplace_back(device, std::move(report));
     }
-}
+
+    // Without the lock.
+    void make() {
+        auto& a = audioState();
+        for (auto& [device, report] : reports_) {
+            report();
+            std::lock_guard lock(a.mutex);
+            auto it = std::find_if(a.reporting.begin(), a.reporting.end(),
+                                   [device = device](const auto& r) { return r.first == device; });
+            if (it != a.reporting.end()) a.reporting.erase(it);
+            a.callbackDone.notify_all();
+        }
+    }
+
+private:
+    std::vector<std::pair<HeadlessDevice*, std::function<void()>>> reports_;
+};
 
 } // namespace
 
 void advanceAudio(std::chrono::milliseconds time) {
     if (time.count() <= 0) return;
     auto& a = audioState();
-    std::vector<std::pair<HeadlessDevice*, std::function<void()>>> reports;
+    Reports reports;
     {
         std::lock_guard lock(a.mutex);
         for (HeadlessDevice* d : a.devices)
-            if (auto report = d->advance(time, a.captured)) {
-                a.reporting.emplace_back(d, std::this_thread::get_id());
-                reports.emplace_back(d, report);
-            }
+            if (auto report = d->advance(time, a.captured)) reports.add(d, std::move(report));
     }
-    makeReports(reports);
+    reports.make();
 }
 
 void loseAudioOutput() {
     auto& a = audioState();
-    std::vector<std::pair<HeadlessDevice*, std::function<void()>>> reports;
+    Reports reports;
     {
         std::lock_guard lock(a.mutex);
         a.available = false;
         for (HeadlessDevice* d : a.devices)
-            for (auto& report : d->lose()) {
-                a.reporting.emplace_back(d, std::this_thread::get_id());
-                reports.emplace_back(d, std::move(report));
-            }
+            for (auto& report : d->lose())
+                reports.add(d, std::move(report));
     }
-    makeReports(reports);
+    reports.make();
 }
 
 std::vector<uint8_t> capturedAudio() {
