@@ -97,7 +97,7 @@ async function main() {
 
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-web-browser-'));
   const server = await startServer(siteDir);
-  const url = `http://127.0.0.1:${server.port}/`;
+  const url = `http://127.0.0.1:${server.port}/player.html`;
   const browser = await puppeteer.launch({
     executablePath: chromium,
     headless: true,
