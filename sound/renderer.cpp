@@ -137,10 +137,12 @@ void emit(Program& program, EventKind kind, uint32_t semitone, int32_t positionA
 
 // Folds the list from `from` up to the first text outside the command table (or
 // the list's end), where the channel rewinds. With Observed, the t0 and l0 left
-// out of the fold are told to the observer.
+// out of the fold are told to the observer. Without, the fold stops after `notes`
+// notes and rests: each lasts at least a sample, so a rendering of that many samples
+// never reads further, and a huge list costs no more than its heard part.
 template <bool Observed>
 Program compile(const CommandList& list, int32_t from, [[maybe_unused]] SoundObserver* observer,
-                [[maybe_unused]] int32_t channel) {
+                [[maybe_unused]] int32_t channel, [[maybe_unused]] int64_t notes) {
     Program program;
     Effect effect;
     const int64_t size = static_cast<int64_t>(list.size());
@@ -148,7 +150,9 @@ Program compile(const CommandList& list, int32_t from, [[maybe_unused]] SoundObs
         emit(program, RewindEvent, 0, from, 0, effect);
         return program;
     }
+    uint32_t read = 0;
     for (int64_t j = from;; ++j) {
+        Sound::breatheEvery(read, 0xFFFF);
         if (j == size) {
             // The end record leaves the read position where it is.
             emit(program, RewindEvent, 0, static_cast<int32_t>(size), 0, effect);
@@ -173,6 +177,8 @@ Program compile(const CommandList& list, int32_t from, [[maybe_unused]] SoundObs
         case Kind::Rest:
             emit(program, code.kind == Kind::Note ? NoteEvent : RestEvent, code.arg,
                  static_cast<int32_t>(j + 1), value, effect);
+            if constexpr (!Observed)
+                if (--notes <= 0) return program;
             effect = Effect();
             break;
         }
@@ -207,7 +213,9 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
 int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     if (buffer.empty()) return 0;
     std::memset(buffer.data(), 0, buffer.size());
+    uint32_t rendered = 0;
     for (const auto& [name, index] : channelIndex) {
+        breatheEvery(rendered, 0xFF);
         auto pos = channelPos.find(name);
         if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
             continue;
@@ -227,19 +235,21 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
     [[maybe_unused]] SoundObserver* const observer = sound.observer;
     const auto& noteFreq = sound.noteFreq;
     const CommandList& list = sound.channels[index];
-    const Program loop = compile<Observed>(list, 0, observer, index);
+    const int64_t end = static_cast<int64_t>(buffer.size());
+    const Program loop = compile<Observed>(list, 0, observer, index, end);
     const Program head =
-        position == 0 ? Program() : compile<Observed>(list, position, observer, index);
+        position == 0 ? Program() : compile<Observed>(list, position, observer, index, end);
     const Program* program = position == 0 ? &loop : &head;
 
-    const int64_t end = static_cast<int64_t>(buffer.size());
     Voice voice;
     int64_t sample = 0;
     bool rewound = false;
     bool metSound = false;
     size_t w = 0;
+    uint32_t events = 0;
 
     for (;;) {
+        Sound::breatheEvery(events, 0x3FFF);
         const int32_t* word = program->words.data() + w;
         const uint32_t header = static_cast<uint32_t>(word[0]);
         const auto kind = static_cast<EventKind>(header & 3);

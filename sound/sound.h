@@ -223,6 +223,15 @@ public:
     // Told what the next loads and renderings do; null (the player's case) for none.
     SoundObserver* observer = nullptr;
 
+    // Called now and then while a score loads or renders (every few thousand lines,
+    // records, notes or channels), between two steps, so that a program with one thread
+    // can let its host breathe meanwhile (a browser suspends the program there and keeps
+    // its page responsive). It must not touch the sound. Null, the default, for none.
+    static inline void (*breather)() = nullptr;
+    static void breatheEvery(uint32_t& count, uint32_t mask) {
+        if ((++count & mask) == 0 && breather) breather();
+    }
+
 private:
     void beginLoad();
 };
