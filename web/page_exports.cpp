@@ -2,6 +2,7 @@
 // on the web drivers): the command a dropped file is opened with, and the renderer the
 // page's tests compare with marrowtone-render.
 #include "app/main_frame.h"
+#include "platform/drivers/web/page.h"
 #include "sound/play_format.h"
 #include "sound/sound.h"
 
@@ -10,9 +11,13 @@
 #include <cstdio>
 #include <exception>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace {
+
+// A score that takes long to load or render lets the page breathe meanwhile.
+[[maybe_unused]] const bool breathing = (Sound::breather = mt_breathe, true);
 
 std::vector<uint8_t>& rendered() {
     static auto* pcm = new std::vector<uint8_t>;
@@ -32,6 +37,11 @@ EMSCRIPTEN_KEEPALIVE int mt_open_command() {
 // the player's rate and length). Returns 0, or 1 after writing the error line to standard
 // error as the player and marrowtone-render do.
 EMSCRIPTEN_KEEPALIVE int mt_render(const char* path) {
+    // The page waits for this call to return: the module cannot be suspended inside it.
+    struct Held {
+        void (*breather)() = std::exchange(Sound::breather, nullptr);
+        ~Held() { Sound::breather = breather; }
+    } held;
     try {
         rendered().assign(play_format::bufferBytes, 0);
         Sound sound;

@@ -20,6 +20,14 @@ mergeInto(LibraryManager.library, {
     sources: {},
     dropped: null,
     picker: null,
+    stored: null,
+    fileName: '',
+    output: null,
+    busy: false,
+    breathedAt: 0,
+    channel: null,
+    ended: false,
+    fadeSeconds: 0.008,
 
     host: function () {
       return Module['windowHost'] || document.getElementById('desktop') || document.body;
@@ -38,6 +46,9 @@ mergeInto(LibraryManager.library, {
     },
 
     push: function (kind, id, a, b) {
+      // The picker stands for the desktop's modal dialog: while it is up the window takes
+      // no commands, which would otherwise wait in the queue and run after it.
+      if (MT.picker && kind !== MT.AUDIO_ENDED) return;
       var last = MT.actions[MT.actions.length - 1];
       if (kind === MT.RESIZE && last && last[0] === MT.RESIZE && last[1] === id) {
         // Only the latest size of a drag matters.
@@ -50,14 +61,76 @@ mergeInto(LibraryManager.library, {
     },
 
     // The audio output, created or resumed while the user's click or key is being handled,
-    // as browsers allow sound to start only then.
+    // as browsers allow sound to start only then. Unsigned 8-bit silence reaches Web Audio
+    // as -1.0, an offset a desktop's output blocks on its way to the speaker; here a
+    // high-pass filter of a few hertz does, so that no start or stop clicks.
     audio: function () {
       var Context = typeof AudioContext !== 'undefined' ? AudioContext
                   : typeof webkitAudioContext !== 'undefined' ? webkitAudioContext : null;
-      if (!Context) return null;
-      if (!MT.context) MT.context = new Context();
+      if (!Context || MT.ended) return null;
+      if (!MT.context) {
+        MT.context = new Context();
+        MT.output = MT.context.createBiquadFilter();
+        MT.output.type = 'highpass';
+        MT.output.frequency.value = 5;
+        MT.output.connect(MT.context.destination);
+      }
       if (MT.context.state === 'suspended') MT.context.resume();
       return MT.context;
+    },
+
+    // Tells the page around the window what the program is doing: 'busy' (a long load or
+    // rendering), 'playing' or 'ended' (a play heard to its end), with the file's name.
+    activity: function (what) {
+      if (typeof Module['onActivity'] === 'function') Module['onActivity'](what, MT.fileName);
+    },
+
+    setBusy: function (busy) {
+      if (MT.busy === busy) return;
+      MT.busy = busy;
+      for (var id in MT.windows) {
+        if (busy) MT.windows[id].root.setAttribute('aria-busy', 'true');
+        else MT.windows[id].root.removeAttribute('aria-busy');
+      }
+      if (busy) MT.activity('busy');
+    },
+
+    // Runs `then` in a task of its own, after whatever the browser has waiting (input,
+    // drawing), sooner than a timer would.
+    later: function (then) {
+      if (typeof MessageChannel === 'undefined') { setTimeout(then, 0); return; }
+      if (!MT.channel) {
+        MT.channel = new MessageChannel();
+        MT.channel.waiting = [];
+        MT.channel.port1.onmessage = function () { MT.channel.waiting.shift()(); };
+      }
+      MT.channel.waiting.push(then);
+      MT.channel.port2.postMessage(0);
+    },
+
+    // The file the program was given last: gone from its file system once read.
+    forgetStored: function () {
+      if (!MT.stored) return;
+      try { FS.unlink(MT.stored); } catch (e) { /* already gone */ }
+      MT.stored = null;
+    },
+
+    // A file opened from the page (dropped, or an example chosen): as if it had been
+    // chosen after the program's own open command.
+    open: function (file, id) {
+      MT.audio();
+      if (MT.picker) {
+        MT.picker(file);
+        return;
+      }
+      // The program's own command that opens a file, which the page names by its
+      // identifier; without one a drop means nothing.
+      var command = Module['openCommand'];
+      if (!command || MT.ended) return;
+      if (id === undefined) for (id in MT.windows) break;
+      if (id === undefined) return;
+      MT.dropped = file;
+      MT.push(MT.MENU_COMMAND, id, command, 0);
     },
 
     element: function (tag, className, attributes) {
@@ -81,10 +154,12 @@ mergeInto(LibraryManager.library, {
       caption.appendChild(close);
       w.menubar = E('div', 'mt-menubar', { role: 'menubar' });
       w.client = E('div', 'mt-client');
-      w.status = E('div', 'mt-status', { role: 'status' });
-      w.statusText = E('span', 'mt-status-text');
-      w.grip = E('div', 'mt-grip', { role: 'separator', 'aria-label': 'Resize', tabindex: '0',
-                                     'aria-orientation': 'horizontal' });
+      w.status = E('div', 'mt-status');
+      w.statusText = E('span', 'mt-status-text', { role: 'status' });
+      // The grip sets the window's size: a slider of its width, told with its height, that
+      // the arrow keys move.
+      w.grip = E('div', 'mt-grip', { role: 'slider', 'aria-label': 'Window size', tabindex: '0',
+                                     'aria-valuemin': '120' });
       w.status.appendChild(w.statusText);
       w.status.appendChild(w.grip);
       w.root.appendChild(caption);
@@ -117,7 +192,7 @@ mergeInto(LibraryManager.library, {
       });
       w.grip.addEventListener('pointermove', function (event) {
         if (!start) return;
-        MT.push(MT.RESIZE, w.id, Math.max(120, Math.round(start.width + event.clientX - start.x)),
+        MT.push(MT.RESIZE, w.id, MT.fitWidth(w, Math.round(start.width + event.clientX - start.x)),
                 Math.max(80, Math.round(start.height + event.clientY - start.y)));
       });
       var end = function () { start = null; };
@@ -128,8 +203,15 @@ mergeInto(LibraryManager.library, {
         var step = steps[event.key];
         if (!step) return;
         event.preventDefault();
-        MT.push(MT.RESIZE, w.id, Math.max(120, w.width + step[0]), Math.max(80, w.height + step[1]));
+        MT.push(MT.RESIZE, w.id, MT.fitWidth(w, w.width + step[0]), Math.max(80, w.height + step[1]));
       });
+    },
+
+    // A width the grip may give the window: no narrower than the window system allows, and
+    // no wider than keeps its close box on the screen.
+    fitWidth: function (w, width) {
+      var room = document.documentElement.clientWidth - w.root.getBoundingClientRect().left - 4;
+      return Math.max(120, Math.min(width, Math.floor(room)));
     },
 
     // A file dropped on the window is opened as if it had been chosen after the open command.
@@ -144,17 +226,7 @@ mergeInto(LibraryManager.library, {
         var file = event.dataTransfer && event.dataTransfer.files[0];
         if (!file) return;
         event.preventDefault();
-        MT.audio();
-        if (MT.picker) {
-          MT.picker(file);
-          return;
-        }
-        // The program's own command that opens a file, which the page names by its
-        // identifier; without one a drop means nothing.
-        var command = Module['openCommand'];
-        if (!command) return;
-        MT.dropped = file;
-        MT.push(MT.MENU_COMMAND, w.id, command, 0);
+        MT.open(file, w.id);
       });
     },
 
@@ -264,17 +336,28 @@ mergeInto(LibraryManager.library, {
         });
       }
       w.closeMenus = closeAll;
+      // Focus leaving the menus (Tab, a click elsewhere) closes them, as on the desktop.
+      w.menubar.addEventListener('focusout', function (event) {
+        if (!w.menubar.contains(event.relatedTarget)) closeAll();
+      });
       w.menubar.hidden = menus.length === 0;
     },
 
-    // The chosen file, written into the program's file system under its own name.
+    // The chosen file (or the promise of one), written into the program's file system under
+    // its own name.
     store: function (file) {
-      return file.arrayBuffer().then(function (data) {
+      return Promise.resolve(file).then(function (file) {
+        return Promise.all([file, file.arrayBuffer()]);
+      }).then(function (both) {
+        var file = both[0], data = both[1];
         try { FS.mkdir('/files'); } catch (e) { /* already there */ }
         FS.chdir('/files');
         var name = file.name.replace(/\//g, '_');
         if (name === '.' || name === '..' || name === '') name = '_' + name;
+        MT.forgetStored();
         FS.writeFile('/files/' + name, new Uint8Array(data));
+        MT.stored = '/files/' + name;
+        MT.fileName = file.name;
         var size = lengthBytesUTF8(name) + 1;
         var pointer = _malloc(size);
         stringToUTF8(name, pointer, size);
@@ -283,8 +366,13 @@ mergeInto(LibraryManager.library, {
     },
   },
 
+  // What the page may ask of the player: to open a file (or the promise of one) as if the
+  // user had chosen it.
+  $MT__postset: "Module['openFile'] = function (file) { MT.open(file); };",
+
   mt_wait__deps: ['$MT'],
   mt_wait: function (timeoutMs) {
+    MT.setBusy(false);
     return Asyncify.handleSleep(function (wakeUp) {
       if (MT.woken || MT.actions.length) {
         MT.woken = false;
@@ -293,6 +381,20 @@ mergeInto(LibraryManager.library, {
       }
       MT.wakeUp = wakeUp;
       MT.timer = setTimeout(function () { MT.wakeNow(); MT.woken = false; }, timeoutMs);
+    });
+  },
+
+  // Lets the browser run between two steps of a long load or rendering: the program is
+  // suspended for a moment, and meanwhile the page says it is busy and stays responsive.
+  mt_breathe__deps: ['$MT'],
+  mt_breathe: function () {
+    if (performance.now() - MT.breathedAt < 40) return;
+    return Asyncify.handleSleep(function (wakeUp) {
+      MT.setBusy(true);
+      MT.later(function () {
+        MT.breathedAt = performance.now();
+        wakeUp();
+      });
     });
   },
 
@@ -318,7 +420,14 @@ mergeInto(LibraryManager.library, {
     w.root.style.width = width + 'px';
     w.root.style.height = height + 'px';
     w.root.hidden = !visible;
-    if (firstTime && typeof Module['onWindowShown'] === 'function') Module['onWindowShown'](w.root);
+    w.grip.setAttribute('aria-valuenow', String(width));
+    w.grip.setAttribute('aria-valuemax', String(Math.max(width, document.documentElement.clientWidth)));
+    w.grip.setAttribute('aria-valuetext', width + ' by ' + height + ' pixels');
+    if (firstTime) {
+      // Alt and F10 reach the menu at once, as in a desktop window that has just opened.
+      w.root.focus();
+      if (typeof Module['onWindowShown'] === 'function') Module['onWindowShown'](w.root);
+    }
   },
 
   mt_window_gone__deps: ['$MT'],
@@ -354,6 +463,7 @@ mergeInto(LibraryManager.library, {
         done = true;
         MT.picker = null;
         if (input) input.remove();
+        MT.breathedAt = performance.now();
         wakeUp(pointer);
       };
       var take = function (file) {
@@ -400,14 +510,23 @@ mergeInto(LibraryManager.library, {
     }
     var source = context.createBufferSource();
     source.buffer = buffer;
-    source.connect(context.destination);
+    // A fade of a few milliseconds in and out, so that neither the start nor a stop in the
+    // middle of a note is a step.
+    source.fade = context.createGain();
+    source.fade.gain.setValueAtTime(0, context.currentTime);
+    source.fade.gain.linearRampToValueAtTime(1, context.currentTime + MT.fadeSeconds);
+    source.connect(source.fade);
+    source.fade.connect(MT.output);
     source.onended = function () {
       if (MT.sources[token] !== source) return;
       delete MT.sources[token];
       MT.push(MT.AUDIO_ENDED, 0, token, 0);
+      MT.activity('ended');
     };
     MT.sources[token] = source;
     source.start();
+    MT.forgetStored();
+    MT.activity('playing');
   },
 
   mt_audio_stop__deps: ['$MT'],
@@ -416,8 +535,12 @@ mergeInto(LibraryManager.library, {
     if (!source) return;
     delete MT.sources[token];
     source.onended = null;
-    try { source.stop(); } catch (e) { /* never started */ }
-    source.disconnect();
+    var now = MT.context.currentTime;
+    source.fade.gain.cancelScheduledValues(now);
+    source.fade.gain.setValueAtTime(source.fade.gain.value, now);
+    source.fade.gain.linearRampToValueAtTime(0, now + MT.fadeSeconds);
+    try { source.stop(now + MT.fadeSeconds); } catch (e) { /* never started */ }
+    source.onended = function () { source.fade.disconnect(); };
   },
 
   mt_ended__deps: ['$MT'],
@@ -425,6 +548,10 @@ mergeInto(LibraryManager.library, {
     for (var id in MT.windows) MT.windows[id].root.remove();
     MT.windows = {};
     clearTimeout(MT.timer);
+    MT.ended = true;
+    MT.forgetStored();
+    if (MT.context) MT.context.close();
+    MT.context = null;
     if (typeof Module['onEnded'] === 'function') Module['onEnded'](status);
   },
 });

@@ -10,6 +10,10 @@ extern "C" {
 
 // Suspends the program until the page wakes it or `timeoutMs` has passed.
 void mt_wait(int timeoutMs);
+// Suspends the program for a moment, when it has worked long enough, so that the browser can
+// draw and take input meanwhile; returns at once otherwise. Only where the program may be
+// suspended: inside main, never inside a call the page makes into the module.
+void mt_breathe();
 // Wakes a waiting program; when it is not waiting, its next wait returns at once.
 void mt_wake();
 // The user's next action as four numbers: its kind (Action below), the window, and two
