@@ -365,7 +365,7 @@ template <bool Observed> void readLines(Sound& sound, std::istream& in, const st
     std::string_view line;
     uint32_t lines = 0;
     while (reader.next(line)) {
-        Sound::breatheEvery(lines, 0x3FF);
+        Sound::breatheEvery(lines, 0xFF);
         if constexpr (Observed) sound.observer->line(reader.number(), line, reader.ending());
         if (!line.empty()) loader.line(line, reader.number());
     }

@@ -152,7 +152,7 @@ Program compile(const CommandList& list, int32_t from, [[maybe_unused]] SoundObs
     }
     uint32_t read = 0;
     for (int64_t j = from;; ++j) {
-        Sound::breatheEvery(read, 0xFFFF);
+        Sound::breatheEvery(read, 0x3FFF);
         if (j == size) {
             // The end record leaves the read position where it is.
             emit(program, RewindEvent, 0, static_cast<int32_t>(size), 0, effect);
@@ -215,7 +215,7 @@ int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     std::memset(buffer.data(), 0, buffer.size());
     uint32_t rendered = 0;
     for (const auto& [name, index] : channelIndex) {
-        breatheEvery(rendered, 0xFF);
+        breatheEvery(rendered, 0x3F);
         auto pos = channelPos.find(name);
         if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
             continue;
@@ -249,7 +249,7 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
     uint32_t events = 0;
 
     for (;;) {
-        Sound::breatheEvery(events, 0x3FFF);
+        Sound::breatheEvery(events, 0x3FF);
         const int32_t* word = program->words.data() + w;
         const uint32_t header = static_cast<uint32_t>(word[0]);
         const auto kind = static_cast<EventKind>(header & 3);

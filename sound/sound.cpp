@@ -137,7 +137,7 @@ void CommandList::appendCopies(size_t from, size_t to, size_t count) {
     const size_t part = to - from;
     uint32_t copied = 0;
     for (size_t k = 0; k < count; ++k) {
-        Sound::breatheEvery(copied, 0xFFFFF);
+        Sound::breatheEvery(copied, 0x3FFFF);
         const size_t source = from + k % part;
         pushSlot(slot(source));
         if (slot(start + k).size == kLong) longTexts_[start + k] = longTexts_.at(source);

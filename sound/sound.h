@@ -227,8 +227,8 @@ public:
     // records, notes or channels), between two steps, so that a program with one thread
     // can let its host breathe meanwhile (a browser suspends the program there and keeps
     // its page responsive). It must not touch the sound. Null, the default, for none.
-    static inline void (*breather)() = nullptr;
-    static void breatheEvery(uint32_t& count, uint32_t mask) {
+    static inline void (*breather)() noexcept = nullptr;
+    static void breatheEvery(uint32_t& count, uint32_t mask) noexcept {
         if ((++count & mask) == 0 && breather) breather();
     }
 

@@ -16,8 +16,12 @@
 
 namespace {
 
-// A score that takes long to load or render lets the page breathe meanwhile.
-[[maybe_unused]] const bool breathing = (Sound::breather = mt_breathe, true);
+// A score that takes long to load or render lets the page breathe meanwhile. Through a
+// function of the module's own: Asyncify suspends a call of an import, not of a pointer to one.
+void breathe() noexcept {
+    mt_breathe();
+}
+[[maybe_unused]] const bool breathing = (Sound::breather = breathe, true);
 
 std::vector<uint8_t>& rendered() {
     static auto* pcm = new std::vector<uint8_t>;
@@ -39,7 +43,7 @@ EMSCRIPTEN_KEEPALIVE int mt_open_command() {
 EMSCRIPTEN_KEEPALIVE int mt_render(const char* path) {
     // The page waits for this call to return: the module cannot be suspended inside it.
     struct Held {
-        void (*breather)() = std::exchange(Sound::breather, nullptr);
+        void (*breather)() noexcept = std::exchange(Sound::breather, nullptr);
         ~Held() { Sound::breather = breather; }
     } held;
     try {

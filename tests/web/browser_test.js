@@ -77,6 +77,7 @@ function hookAudio() {
   let next = 1;
   AudioBufferSourceNode.prototype.start = function (...args) {
     this.__id = next++;
+    window.__audio.source = this;
     window.__audio.events.push('start ' + this.__id);
     return start.apply(this, args);
   };
@@ -84,6 +85,36 @@ function hookAudio() {
     window.__audio.events.push('stop ' + this.__id);
     return stop.apply(this, args);
   };
+  // What the sound passes on its way out, and whether the output is given back.
+  const connect = AudioNode.prototype.connect;
+  AudioNode.prototype.connect = function (to, ...rest) {
+    this.__to = to;
+    return connect.call(this, to, ...rest);
+  };
+  window.__audio.path = (node) => {
+    const names = [];
+    for (; node; node = node.__to)
+      names.push(node instanceof BiquadFilterNode ? `${node.type} ${node.frequency.value} Hz`
+                                                  : node.constructor.name);
+    return names.join(' > ');
+  };
+  const close = AudioContext.prototype.close;
+  AudioContext.prototype.close = function () {
+    window.__audio.events.push('close');
+    return close.call(this);
+  };
+  // The module, for what only it can tell: its memory and its files.
+  let create;
+  Object.defineProperty(window, 'createMarrowtone', {
+    configurable: true,
+    get: () => create && ((options) => create(options).then((m) => (window.__module = m))),
+    set: (value) => { create = value; },
+  });
+  // The longest task the page's thread ran.
+  window.__longest = 0;
+  new PerformanceObserver((list) => {
+    for (const task of list.getEntries()) window.__longest = Math.max(window.__longest, task.duration);
+  }).observe({ entryTypes: ['longtask'] });
 }
 
 const step = (text) => console.log('  ' + text);
@@ -162,6 +193,14 @@ async function main() {
       }
     };
 
+    const events = () => page.evaluate(() => window.__audio.events.join(', '));
+    const drop = (name, text) => page.$eval(dialog, (e, name, text) => {
+      const data = new DataTransfer();
+      data.items.add(new File([text], name));
+      e.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    }, name, text);
+    const said = (text) => page.waitForFunction((t) => document.getElementById('activity').textContent === t, {}, text);
+
     console.log('the page:');
     await load();
     const box = await (await page.$(dialog)).boundingBox();
@@ -169,32 +208,62 @@ async function main() {
     if (box.width !== 300 || box.height !== 128) fail('the window is not 300x128');
     await page.waitForSelector('::-p-aria([role="menubar"])');
     await page.waitForSelector('.mt-grip', { visible: true });
+    await page.keyboard.press('F10');
+    await page.waitForFunction(() => document.activeElement.textContent === 'File');
+    step('the window has the focus when it appears: F10 reaches File at once');
 
     const first = path.join(examplesDir, 'ode-to-joy.mml');
     await choose(first);
     expectSamples(await played(1), first);
-    step('ode-to-joy.mml played as marrowtone-render renders it');
+    await said('Playing ode-to-joy.mml');
+    const way = await page.evaluate(() => window.__audio.path(window.__audio.source));
+    if (way !== 'AudioBufferSourceNode > GainNode > highpass 5 Hz > AudioDestinationNode')
+      fail(`the sound's way out: ${way}`);
+    step(`ode-to-joy.mml played as marrowtone-render renders it, said on the page, through ${way}`);
 
     const second = path.join(examplesDir, 'three-voices.mml');
     await choose(second);
     expectSamples(await played(2), second);
-    const events = await page.evaluate(() => window.__audio.events.join(', '));
-    if (events !== 'start 1, stop 1, start 2') fail(`audio events: ${events}`);
-    step(`three-voices.mml cut the first at once (${events})`);
+    let heard = 'start 1, stop 1, start 2';
+    if (await events() !== heard) fail(`audio events: ${await events()}`);
+    step(`three-voices.mml cut the first at once (${heard})`);
 
-    // A file dropped on the window opens as if chosen.
+    // A file dropped on the window, and an example chosen on the page, open as if chosen.
     const third = path.join(examplesDir, 'nested-repeats.mml');
-    await page.$eval(dialog, (e, name, text) => {
-      const data = new DataTransfer();
-      data.items.add(new File([text], name));
-      e.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
-    }, path.basename(third), fs.readFileSync(third, 'latin1'));
+    await drop(path.basename(third), fs.readFileSync(third, 'latin1'));
     expectSamples(await played(3), third);
-    const dropped = await page.evaluate(() => window.__audio.events.join(', '));
-    if (dropped !== events + ', stop 2, start 3') fail(`audio events after the drop: ${dropped}`);
-    step('nested-repeats.mml dropped on the window played in place of the second');
+    await page.click('::-p-text(every-command.mml)');
+    expectSamples(await played(4), path.join(examplesDir, 'every-command.mml'));
+    await said('Playing every-command.mml');
+    heard += ', stop 2, start 3, stop 3, start 4';
+    if (await events() !== heard) fail(`audio events after the drop and the example: ${await events()}`);
+    step('nested-repeats.mml dropped on the window, then the example every-command.mml, played in turn');
 
-    await choose(null);
+    // A score that takes long: the page stays drawn meanwhile and says it is busy, the
+    // module's memory does not grow with a second load, and no file is kept.
+    const long = 'A t255 o8 l64 v40 q8 [c d e f g a b >c<]1600000\n';
+    const memory = () => page.evaluate(() => window.__module.HEAPU8.length);
+    await page.evaluate(() => { window.__longest = 0; });
+    await drop('long.mml', long);
+    await page.waitForFunction(() => document.querySelector('.mt-window[aria-busy=true]') &&
+                                      document.getElementById('activity').textContent === 'Opening long.mml');
+    await played(5);
+    const once = await memory();
+    await drop('long.mml', long);
+    await played(6);
+    const twice = await memory();
+    const files = await page.evaluate(() => window.__module.FS.readdir('/files').length - 2);
+    step(`a 48-byte score of 12.8 million commands: the page was drawn while it loaded, ` +
+         `its longest task ${(await page.evaluate(() => window.__longest)).toFixed(0)} ms; ` +
+         `memory ${once >> 20} MB after one load, ${twice >> 20} MB after two; ${files} files kept`);
+    if (twice > once || files !== 0) fail('memory grew, or a file was kept');
+    heard += ', stop 4, start 5, stop 5, start 6';
+
+    // While the picker is up the window takes no commands, as under a modal dialog.
+    const item = await menuItem(openItem);
+    const [chooser] = await Promise.all([page.waitForFileChooser(), item.click()]);
+    await page.click('.mt-close');
+    await chooser.cancel();
     // The program is back from the cancelled dialog when it takes the next command.
     const grip = await (await page.$('.mt-grip')).boundingBox();
     await page.mouse.move(grip.x + grip.width / 2, grip.y + grip.height / 2);
@@ -205,11 +274,20 @@ async function main() {
       const r = document.querySelector('.mt-window').getBoundingClientRect();
       return r.width === 360 && r.height === 168;
     }, {}, dialog);
-    const after = await page.evaluate(() => window.__audio.events.join(', '));
-    if (after !== dropped) fail(`a cancelled picker changed the sound: ${after}`);
-    step('a cancelled picker left the sound alone; the grip resized the window to 360x168');
+    if (await events() !== heard) fail(`a cancelled picker changed the sound: ${await events()}`);
+    const gripSays = await page.$eval('.mt-grip', (g) =>
+      `${g.getAttribute('role')} ${g.getAttribute('aria-valuetext')}${g.closest('[role=status]') ? ' in the status' : ''}`);
+    if (gripSays !== 'slider 360 by 168 pixels') fail(`the grip says: ${gripSays}`);
+    step('the close box did nothing while the picker was up; the cancelled picker left the sound ' +
+         `alone; the grip (${gripSays}) resized the window to 360x168`);
 
-    // Exit by the keyboard: the menu bar is reachable and works without the mouse.
+    // Exit by the keyboard: the menu bar is reachable and works without the mouse; Tab
+    // leaves an open menu closed.
+    await page.focus('.mt-menu-title');
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => document.activeElement.textContent === 'MML Open');
+    await page.keyboard.press('Tab');
+    await page.waitForSelector('.mt-popup', { hidden: true });
     await page.focus('.mt-menu-title');
     await page.keyboard.press('Enter');
     await page.waitForFunction(() => document.activeElement.textContent === 'MML Open');
@@ -219,12 +297,15 @@ async function main() {
     await page.waitForSelector('#program-state', { visible: true });
     const exited = await page.evaluate(() => ({
       window: !!document.querySelector('.mt-window'),
-      error: document.getElementById('program-error').hidden ? '' : document.getElementById('program-error').textContent,
+      error: document.getElementById('program-error').textContent,
+      hint: !document.getElementById('hint').hidden,
+      focus: document.activeElement.id,
       events: window.__audio.events.join(', '),
     }));
-    if (exited.window || exited.error) fail(`after Exit: ${JSON.stringify(exited)}`);
-    if (exited.events !== dropped + ', stop 3') fail(`the sound went on after Exit: ${exited.events}`);
-    step('Exit ended the program and its sound; the page says so');
+    if (exited.window || exited.error || exited.hint || exited.focus !== 'program-ended')
+      fail(`after Exit: ${JSON.stringify(exited)}`);
+    if (exited.events !== heard + ', stop 6, close') fail(`the sound went on after Exit: ${exited.events}`);
+    step('Exit ended the program, its sound and its audio output; the page says so and has the focus');
 
     const bad = path.join(work, 'overflow.mml');
     fs.writeFileSync(bad, 'A t120 o4 c d e\nA c99999999999999999999\n');
@@ -232,14 +313,43 @@ async function main() {
     if (expected.status !== 1 || !expected.err.startsWith('Error: ')) fail('marrowtone-render took the overflow');
     await load();
     await choose(bad);
-    await page.waitForSelector('#program-error', { visible: true });
-    const shownError = await page.$eval('#program-error', (e) => e.textContent);
+    await page.waitForFunction(() => document.querySelector('[role=alert]').textContent);
+    const shownError = await page.$eval('[role=alert]', (e) => e.textContent);
     if (shownError !== expected.err) fail(`shown ${JSON.stringify(shownError)}, expected ${JSON.stringify(expected.err)}`);
     if (await page.$('.mt-window')) fail('the window stayed after the error');
-    step(`a score that does not load ends the program: ${shownError}`);
+    step(`a score that does not load ends the program, announced: ${shownError}`);
 
+    // On a phone: what the page decides is big enough for a finger, and the grip keeps the
+    // window on the screen.
+    await page.setViewport({ width: 360, height: 640, hasTouch: true, isMobile: true });
     await load();
     step('a reload starts it again');
+    await (await page.waitForSelector(fileMenu)).click();
+    await page.waitForSelector(openItem, { visible: true });
+    const small = await page.$$eval('.mt-menu-title, .mt-close, .mt-grip, .mt-item', (all) =>
+      all.map((e) => [e.textContent || e.className, e.getBoundingClientRect()])
+         .filter(([, r]) => r.width < 24 || r.height < 24).map(([n, r]) => `${n} ${r.width}x${r.height}`));
+    if (small.length) fail(`targets smaller than 24px: ${small.join(', ')}`);
+    await page.keyboard.press('Escape');
+    const pull = await (await page.$('.mt-grip')).boundingBox();
+    await page.mouse.move(pull.x + 12, pull.y + 12);
+    await page.mouse.down();
+    await page.mouse.move(pull.x + 300, pull.y + 20, { steps: 4 });
+    await page.mouse.up();
+    await page.waitForFunction(() => document.querySelector('.mt-window').getBoundingClientRect().width > 300);
+    const right = await page.$eval('.mt-close', (e) => e.getBoundingClientRect().right);
+    if (right > 360) fail(`the close box went off a 360px screen (right edge ${right})`);
+    step(`on a 360px screen every target is at least 24px, and the grip stops at the edge (${right}px)`);
+
+    // A module that does not arrive leaves a page that says so.
+    const broken = await browser.newPage();
+    await broken.setRequestInterception(true);
+    broken.on('request', (r) => (r.url().endsWith('.wasm') ? r.abort() : r.continue()));
+    await broken.goto(url);
+    await broken.waitForFunction(() => document.querySelector('[role=alert]').textContent);
+    const notLoaded = await broken.$eval('[role=alert]', (e) => e.textContent);
+    if (!notLoaded.startsWith('Error: Marrowtone could not be loaded')) fail(`without its module: ${notLoaded}`);
+    step(`without its module the page says: ${notLoaded}`);
 
     if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
     console.log('web browser: all passed, no console errors');

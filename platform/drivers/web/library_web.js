@@ -388,7 +388,8 @@ mergeInto(LibraryManager.library, {
   // suspended for a moment, and meanwhile the page says it is busy and stays responsive.
   mt_breathe__deps: ['$MT'],
   mt_breathe: function () {
-    if (performance.now() - MT.breathedAt < 40) return;
+    // Called again as the program resumes, when it must go on to handleSleep.
+    if (Asyncify.state === Asyncify.State.Normal && performance.now() - MT.breathedAt < 40) return;
     return Asyncify.handleSleep(function (wakeUp) {
       MT.setBusy(true);
       MT.later(function () {
