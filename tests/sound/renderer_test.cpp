@@ -259,7 +259,7 @@ TEST(RenderBasics, LongWorkBreathesWithoutChangingWhatItMakes) {
     a.load(file);
     a.render(quiet, 11025);
     static int breaths = 0;
-    Sound::breather = [] { ++breaths; };
+    Sound::breather = []() noexcept { ++breaths; };
     b.load(file);
     b.render(breathing, 11025);
     Sound::breather = nullptr;
