@@ -103,6 +103,22 @@ TEST(ScoreMap, NotesAndRestsAtTheirSamplesAndPlaces) {
     EXPECT_EQ(ScoreMap::read("score", text, 5000, kRate).firstHeard(2, 18), -1);
 }
 
+TEST(ScoreMap, KeepsTheEarliestNotesUpToItsLimit) {
+    // A whole note of one sample: every note takes one sample, 661,500 a channel.
+    std::string text;
+    for (const char* name : {"A", "B", "C", "D"})
+        text += std::string(name) + " t3500000 l64 c\n";
+    const ScoreMap map = ScoreMap::read("score", text, kMinute, kRate);
+    size_t notes = 0;
+    for (const ChannelMap& channel : map.channels()) {
+        notes += channel.notes.size();
+        EXPECT_EQ(static_cast<int64_t>(channel.notes.size()), map.mappedUntil());
+    }
+    EXPECT_LE(notes, ScoreMap::noteLimit);
+    EXPECT_GE(notes, ScoreMap::noteLimit - 4);
+    EXPECT_EQ(map.at(3, map.mappedUntil() - 1)->from, map.mappedUntil() - 1);
+}
+
 TEST(ScoreMap, AFailedLoadTellsItsPlace) {
     try {
         ScoreMap::read("score", "A c\nB c99999999999\n", kMinute, kRate);
