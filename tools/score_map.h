@@ -28,8 +28,8 @@ struct HeardNote {
 
 struct ChannelMap {
     std::string name; // as the score spells it
-    std::vector<HeardNote>
-        notes; // in order of `from`; over the whole rendering (repeats and rewinds included)
+    // In order of `from`; over the whole rendering (repeats and rewinds included).
+    std::vector<HeardNote> notes;
 };
 
 class ScoreMap {
@@ -53,7 +53,8 @@ public:
     const HeardNote* at(size_t c, int64_t sample) const; // binary search, O(log n)
     // The first sample at which the note (or rest) whose text covers the place (line, column) --
     // or, when none covers it, the first note after that place in the text -- begins to be heard;
-    // -1 when no note there is heard within the rendering. "Play from the cursor" starts there.
+    // -1 when no note there is heard within the rendering (or within mappedUntil(), where the map
+    // was cut). "Play from the cursor" starts there.
     int64_t firstHeard(int64_t line, int64_t column) const;
 
     // Every note and rest that begins before this sample is in the map: the rendering's length,
