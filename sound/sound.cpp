@@ -52,6 +52,9 @@ void CommandList::giveBlock(size_t k, std::unique_ptr<Slot[]> block) {
 }
 
 CommandList::~CommandList() {
+    // A score of a million channels takes a while to give back, too.
+    static thread_local uint32_t freed = 0;
+    Sound::breatheEvery(freed, 0x3FFF);
     dropFrom(0);
 }
 
@@ -177,14 +180,20 @@ void Sound::addCommand(const std::string& name, const std::string& cmd, int32_t 
 
 void Sound::finishLoad() {
     channels.resize(channelCount);
-    for (const auto& [name, index] : channelIndex)
+    uint32_t trimmed = 0;
+    for (const auto& [name, index] : channelIndex) {
+        breatheEvery(trimmed, 0x3FFF);
         channels[index].resize(channelPos[name]);
+    }
     resetPositions();
 }
 
 void Sound::resetPositions() {
-    for (const auto& entry : channelIndex)
+    uint32_t reset = 0;
+    for (const auto& entry : channelIndex) {
+        breatheEvery(reset, 0x3FFF);
         channelPos[entry.first] = 0;
+    }
 }
 
 int32_t Sound::resetChannel(const std::string& name) {
