@@ -168,29 +168,31 @@ public:
                         ++dots, ++p;
                     value |= static_cast<int32_t>(dots & 0xFF);
                 }
-                append(cmd, len, value, at);
+                append(cmd, len, value, at, p);
                 break;
             }
             case Param: {
                 char cmd = upper(c);
                 ++p;
-                if (p < n && isDigit(s[p]))
-                    append(&cmd, 1, number(s, n, p), at);
-                else if constexpr (Observed)
+                if (p < n && isDigit(s[p])) {
+                    const int32_t value = number(s, n, p);
+                    append(&cmd, 1, value, at, p);
+                } else if constexpr (Observed) {
                     drop(SoundObserver::Dropped::NoNumber, at, 1, s);
+                }
                 break;
             }
             case Paren: {
                 char cmd = static_cast<char>(c);
                 ++p;
                 int32_t value = p < n && isDigit(s[p]) ? number(s, n, p) : 0;
-                append(&cmd, 1, value, at);
+                append(&cmd, 1, value, at, p);
                 break;
             }
             case Octave: {
                 char cmd = static_cast<char>(c);
                 ++p;
-                append(&cmd, 1, 0, at);
+                append(&cmd, 1, 0, at, p);
                 break;
             }
             case Open:
@@ -305,12 +307,14 @@ private:
         return static_cast<int32_t>(v);
     }
 
-    void append(const char* cmd, size_t len, int32_t value, size_t at) {
+    void append(const char* cmd, size_t len, int32_t value, size_t at,
+                [[maybe_unused]] size_t end) {
         if (total_ >= Sound::commandLimit) tooManyCommands(at);
         ++total_;
         list_->set(static_cast<size_t>(*pos_), std::string_view(cmd, len), value);
         if constexpr (Observed)
-            observer_->read(index_, *pos_, lineNumber_, static_cast<int64_t>(at) + 1);
+            observer_->read(index_, *pos_, lineNumber_, static_cast<int64_t>(at) + 1,
+                            static_cast<int64_t>(end - at));
         ++*pos_;
         if (static_cast<size_t>(*pos_) == list_->size()) list_->resize(list_->size() * 2);
     }

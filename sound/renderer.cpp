@@ -307,6 +307,8 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
                     observer->silent(index, positionAfter - 1, sample, why, setting);
             }
         }
+        if constexpr (Observed)
+            observer->played(index, positionAfter - 1, sample, std::min(sample + n, end));
         sample += n;
         if (sample >= end) return;
     }

@@ -155,9 +155,9 @@ public:
     virtual void line(int64_t /*line*/, std::string_view /*text*/, int /*ending*/) {}
     // The load stops at this place for `reason`; the SoundError follows.
     virtual void failed(int64_t /*line*/, int64_t /*column*/, std::string_view /*reason*/) {}
-    // Command `command` of `channel` was read at this place.
+    // Command `command` of `channel` was read at this place, from `length` bytes of the line.
     virtual void read(int32_t /*channel*/, int32_t /*command*/, int64_t /*line*/,
-                      int64_t /*column*/) {}
+                      int64_t /*column*/, int64_t /*length*/) {}
     // A channel's first appearance, at its name.
     virtual void declared(int32_t /*channel*/, int64_t /*line*/, int64_t /*column*/) {}
     // The commands [from, to) of `channel` were copied `count` more commands after
@@ -176,6 +176,10 @@ public:
     // A note adds `level` over the high runs of `period` in [from, to).
     virtual void sounds(int32_t /*channel*/, int32_t /*command*/, int64_t /*from*/, int64_t /*to*/,
                         int64_t /*period*/, uint8_t /*level*/) {}
+    // A note or a rest takes the samples [from, to) (its whole length, sounding or not,
+    // clipped to the buffer): where an author's cursor stands while it plays.
+    virtual void played(int32_t /*channel*/, int32_t /*command*/, int64_t /*from*/,
+                        int64_t /*to*/) {}
     // The channel rewinds to its first command at `sample`, after a pass that
     // held a note or a rest.
     virtual void rewound(int32_t /*channel*/, int64_t /*sample*/) {}

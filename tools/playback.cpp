@@ -2,6 +2,7 @@
 
 #include "platform/pcm_format.h"
 
+#include <algorithm>
 #include <atomic>
 
 WavePlayer::~WavePlayer() {
@@ -63,6 +64,17 @@ bool WavePlayer::lost() const {
     position.wType = TIME_BYTES;
     if (waveOutGetPosition(device_, &position, sizeof position) != MMSYSERR_NOERROR) return false;
     return position.wType == TIME_BYTES && position.u.cb < pcm_.size();
+}
+
+int64_t WavePlayer::position() const {
+    if (!queued_) return 0;
+    MMTIME position{};
+    position.wType = TIME_BYTES;
+    if (waveOutGetPosition(device_, &position, sizeof position) != MMSYSERR_NOERROR ||
+        position.wType != TIME_BYTES)
+        return 0;
+    // One byte a sample: the wave output plays 8-bit mono.
+    return std::min(static_cast<int64_t>(position.u.cb), static_cast<int64_t>(pcm_.size()));
 }
 
 void WavePlayer::stop() {

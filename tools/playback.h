@@ -20,6 +20,7 @@ public:
     void start(std::vector<uint8_t> pcm) override;
     bool playing() const override;
     bool lost() const override;
+    int64_t position() const override;
     void stop() override;
 
 private:

@@ -14,6 +14,7 @@
 #include <io.h>
 #else
 #include <csignal>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -55,9 +56,14 @@ int runWith(const std::vector<std::string>& args) {
 #ifdef _WIN32
     streams.terminal = _isatty(_fileno(stderr)) != 0;
     streams.outTerminal = _isatty(_fileno(stdout)) != 0;
+    CONSOLE_SCREEN_BUFFER_INFO console{};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &console))
+        streams.columns = console.srWindow.Right - console.srWindow.Left + 1;
 #else
     streams.terminal = isatty(STDERR_FILENO) != 0;
     streams.outTerminal = isatty(STDOUT_FILENO) != 0;
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0) streams.columns = size.ws_col;
 #endif
     streams.interrupted = &interrupted;
     streams.soundOutput = prepareToPlay;

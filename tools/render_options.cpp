@@ -52,6 +52,28 @@ std::optional<int64_t> samplesFor(const std::string& seconds, int32_t rate) {
     return samples;
 }
 
+std::optional<int64_t> samplesForTime(const std::string& time, int32_t rate) {
+    const size_t colon = time.find(':');
+    if (colon == std::string::npos) return samplesFor(time, rate);
+    const std::string minutes = time.substr(0, colon), seconds = time.substr(colon + 1);
+    // m:ss.s: the seconds below 60, in one or two digits before any point.
+    const size_t whole =
+        seconds.find('.') == std::string::npos ? seconds.size() : seconds.find('.');
+    const auto digits = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (minutes.empty() || minutes.size() > 9 || whole == 0 || whole > 2 || !digits(minutes) ||
+        !digits(seconds.substr(0, whole)) || (whole == 2 && seconds[0] >= '6'))
+        return std::nullopt;
+    const auto inMinute = samplesFor(seconds, rate);
+    if (!inMinute) return std::nullopt;
+    const int64_t minuteSeconds = std::stoll(minutes) * 60;
+    if (minuteSeconds > maxRenderSamples) return std::nullopt; // and the product below fits
+    const int64_t total = minuteSeconds * rate + *inMinute;
+    if (total > maxRenderSamples) return std::nullopt;
+    return total;
+}
+
 std::string defaultOutputName(const std::string& input) {
     std::filesystem::path path = pathFromUtf8(input);
     path.replace_extension(".wav");
@@ -102,7 +124,8 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             *flag = true;
             continue;
         }
-        if (name != "--seconds" && name != "--rate") {
+        if (name != "--seconds" && name != "--rate" && name != "--from" && name != "--solo" &&
+            name != "--mute") {
             error = "unknown option '" + name + "'";
             return std::nullopt;
         }
@@ -115,6 +138,21 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         }
         if (name == "--seconds") {
             seconds = value;
+        } else if (name == "--from") {
+            options.fromText = value;
+        } else if (name == "--solo" || name == "--mute") {
+            auto& names = name == "--solo" ? options.solo : options.mute;
+            size_t begin = 0;
+            for (;;) {
+                const size_t comma = std::min(value.find(',', begin), value.size());
+                if (comma == begin) {
+                    error = name + " needs channel names separated by commas, not '" + value + "'";
+                    return std::nullopt;
+                }
+                names.push_back(value.substr(begin, comma - begin));
+                if (comma == value.size()) break;
+                begin = comma + 1;
+            }
         } else {
             auto rate = parseRate(value);
             if (!rate) {
@@ -138,6 +176,16 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
     }
     if (options.play && (options.dump || options.check || options.info)) {
         error = "--play does not go with --dump, --check or --info";
+        return std::nullopt;
+    }
+    const bool reports = options.dump || options.check || options.info;
+    if (reports && !options.fromText.empty()) {
+        error = "--from works with rendering and --play, not with --dump, --check or --info";
+        return std::nullopt;
+    }
+    if (reports && (!options.solo.empty() || !options.mute.empty())) {
+        error = "--solo and --mute work with rendering and --play, not with --dump, --check or "
+                "--info";
         return std::nullopt;
     }
     if (options.dump && (options.check || options.info)) {
@@ -199,5 +247,19 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
         return std::nullopt;
     }
     options.samples = *samples;
+    if (!options.fromText.empty()) {
+        const auto from = samplesForTime(options.fromText, options.rate);
+        if (!from) {
+            error = "--from needs a time as seconds (12.5) or minutes and seconds (1:02.5), not '" +
+                    options.fromText + "'";
+            return std::nullopt;
+        }
+        if (*from >= options.samples) {
+            error = "--from " + options.fromText + " is not before the end of the rendering (" +
+                    secondsText + " s)";
+            return std::nullopt;
+        }
+        options.from = *from;
+    }
     return options;
 }

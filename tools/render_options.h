@@ -23,6 +23,13 @@ struct RenderOptions {
     bool info = false;
     bool play = false;
     bool watch = false;
+    // --from: the first sample of the rendering written or played (the rest is cut off,
+    // so the output is that much shorter), and how it was written, for messages.
+    int64_t from = 0;
+    std::string fromText;
+    // --solo and --mute: the channels mixed, when any are named, and those left out.
+    std::vector<std::string> solo;
+    std::vector<std::string> mute;
 };
 
 // The largest buffer the tool renders: big enough for an hour at 48 kHz,
@@ -37,6 +44,10 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
 // floor(seconds * rate) computed exactly from the decimal text of `seconds`;
 // nothing for text that is not a plain non-negative decimal number.
 std::optional<int64_t> samplesFor(const std::string& seconds, int32_t rate);
+
+// floor(time * rate) for a time given as seconds ("12.5") or as minutes and seconds
+// ("1:02.5"); nothing for other text.
+std::optional<int64_t> samplesForTime(const std::string& time, int32_t rate);
 
 // INPUT with its extension replaced by ".wav".
 std::string defaultOutputName(const std::string& input);

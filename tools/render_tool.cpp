@@ -5,15 +5,23 @@
 #include "tools/render_tool.h"
 
 #include "sound/sound.h"
+#include "sound/utf8_path.h"
 #include "tools/file_watch.h"
 #include "tools/render_options.h"
+#include "tools/score_map.h"
 #include "tools/score_report.h"
+#include "tools/score_text.h"
 #include "tools/wav.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 
 #ifdef _WIN32
@@ -42,15 +50,22 @@ const char* const usage =
     "                FILE:LINE:COLUMN: error: TEXT for a score that does not load)\n"
     "  --info        print each channel's commands, notes, rests, length of one pass,\n"
     "                passes within the rendering and loudest level, then the peak sum\n"
-    "  --play        play the rendering on the default sound device instead of writing it\n"
-    "  --watch       with --play: whenever the score is saved, check it and play it anew\n"
+    "  --from TIME   write or play the rendering from TIME on (seconds like 12.5, or\n"
+    "                minutes and seconds like 1:02.5); the output is that much shorter\n"
+    "  --solo CH,... mix only these channels (names as the score spells them)\n"
+    "  --mute CH,... leave these channels out; with --solo, out of those soloed\n"
+    "  --play        play the rendering on the default sound device instead of writing it;\n"
+    "                on a terminal it shows the time and each channel's LINE:COLUMN heard\n"
+    "  --watch       with --play: whenever the score is saved, check it and play it on\n"
+    "                from where the last version had reached\n"
     "  --dump        print the loaded score instead of rendering it\n"
     "  --version     print the version and exit\n"
     "  --help        print this help and exit\n"
     "\n"
     "Exit status: 0 success (for --check: no warnings), 1 a score or output that cannot\n"
-    "be read or written, 2 a wrong command line, 3 --check found warnings, 4 --play lost\n"
-    "its sound device (the sound server went away), 130 --play stopped by Ctrl+C.\n";
+    "be read or written, 2 a wrong command line (a channel the score lacks included),\n"
+    "3 --check found warnings, 4 --play lost its sound device (the sound server went\n"
+    "away), 130 --play stopped by Ctrl+C.\n";
 
 bool writeAll(std::FILE* out, const void* data, size_t size) {
     return std::fwrite(data, 1, size, out) == size && std::fflush(out) == 0;
@@ -58,6 +73,45 @@ bool writeAll(std::FILE* out, const void* data, size_t size) {
 
 bool writeText(std::FILE* out, const std::string& text) {
     return writeAll(out, text.data(), text.size());
+}
+
+int usageError(std::FILE* err, const std::string& error) {
+    std::fprintf(err, "marrowtone-render: %s (try 'marrowtone-render --help')\n", error.c_str());
+    std::fflush(err);
+    return 2;
+}
+
+// A command line that names channels the score does not have: known only once the score
+// has loaded, and told as the command line's other mistakes are.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The score's channels for a message: in the order it declares them, a few at most.
+std::string channelList(const Sound& sound) {
+    constexpr size_t kMostNames = 20;
+    std::vector<const std::string*> names(sound.channelIndex.size());
+    for (const auto& [name, index] : sound.channelIndex)
+        names[static_cast<size_t>(index)] = &name;
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < kMostNames; ++i)
+        list += (i ? ", " : "") + score_text::shown(*names[i]);
+    if (names.size() > kMostNames)
+        list += ", ... (" + std::to_string(names.size()) + " channels in all)";
+    return list.empty() ? "none" : list;
+}
+
+// The file's bytes, for a reading that must see the same text as the rendering beside it.
+std::optional<std::string> fileText(const std::string& file) {
+    const std::filesystem::path path = pathFromUtf8(file);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return text;
 }
 
 class Tool {
@@ -110,22 +164,42 @@ public:
         return 0;
     }
 
+    // The channels --solo and --mute leave out of the mix.
+    std::vector<std::string> silencedIn(const Sound& sound, const std::string& input) const {
+        for (const auto* option : {&options_.solo, &options_.mute})
+            for (const std::string& name : *option)
+                if (!sound.channelIndex.contains(name))
+                    throw UsageError((option == &options_.solo ? "--solo" : "--mute") +
+                                     std::string(" names '") + score_text::shown(name) +
+                                     "', which is no channel of " + input +
+                                     "; its channels: " + channelList(sound));
+        std::vector<std::string> silenced = options_.mute;
+        if (!options_.solo.empty())
+            for (const auto& [name, index] : sound.channelIndex)
+                if (std::find(options_.solo.begin(), options_.solo.end(), name) ==
+                    options_.solo.end())
+                    silenced.push_back(name);
+        return silenced;
+    }
+
     int render(const std::string& input, const std::string& output) const {
         Sound sound;
         loadScore(sound, input, textOf(input));
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
-        sound.render(pcm, options_.rate);
+        renderWithout(sound, pcm, options_.rate, silencedIn(sound, input));
+        const auto heard =
+            std::span<const uint8_t>(pcm).subspan(static_cast<size_t>(options_.from));
 
         if (output == "-") {
 #ifdef _WIN32
             _setmode(_fileno(io_.out), _O_BINARY);
 #endif
-            if (!writeAll(io_.out, pcm.data(), pcm.size()))
+            if (!writeAll(io_.out, heard.data(), heard.size()))
                 return fail("cannot write to standard output");
             return 0;
         }
         const std::string problem =
-            writeFileAtomically(output, wavFile(pcm, static_cast<uint32_t>(options_.rate)));
+            writeFileAtomically(output, wavFile(heard, static_cast<uint32_t>(options_.rate)));
         if (!problem.empty()) return fail(problem);
         return 0;
     }
@@ -136,6 +210,8 @@ public:
         for (const std::string& input : options_.inputs) {
             try {
                 if (render(input, defaultOutputName(input)) != 0) status = 1;
+            } catch (const UsageError& e) {
+                status = usageError(io_.err, e.what());
             } catch (const SoundError& e) {
                 status = fail(e.what());
             }
@@ -187,7 +263,7 @@ public:
             watch.emplace(options_.input);
             if (!watch->problem().empty()) return fail(watch->problem());
         }
-        bool loaded = start(player);
+        bool loaded = start(player, options_.from);
         if (!loaded && !watch) return 1;
         bool toldEnd = false;
         for (;;) {
@@ -202,7 +278,16 @@ public:
             if (watch) {
                 if (watch->waitForSave(std::chrono::milliseconds(50))) {
                     clearProgress();
-                    if (start(player)) {
+                    // The new version goes on from where the old one is; one that has ended
+                    // starts over.
+                    const int64_t from = player.playing() ? reached(player) : options_.from;
+                    bool started = false;
+                    try {
+                        started = start(player, from);
+                    } catch (const UsageError& e) {
+                        fail(e.what());
+                    }
+                    if (started) {
                         loaded = true;
                         toldEnd = false;
                     } else if (loaded) {
@@ -213,7 +298,7 @@ public:
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
             if (player.playing()) {
-                showProgress();
+                showProgress(player);
                 continue;
             }
             const bool lost = player.lost();
@@ -238,69 +323,109 @@ private:
         writeText(io_.err, text);
     }
 
-    // Loads, checks and renders the score, and plays it from the start. On an error the
+    // Loads, checks and renders the score, and plays it from sample `from`. On an error the
     // device goes on with what it played.
-    bool start(SoundOutput& player) {
+    bool start(SoundOutput& player, int64_t from) {
+        // On a terminal the progress line shows where each channel is in the text: read once,
+        // so that the map and the sound come from the same save.
+        std::optional<std::string> fileBytes;
+        const std::string* text = textOf(options_.input);
+        if (io_.terminal && !text && (fileBytes = fileText(options_.input))) text = &*fileBytes;
         Sound sound;
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
         ScoreReport report;
+        std::optional<ScoreMap> map;
+        std::vector<std::string> silenced;
         try {
-            report =
-                examineScore(sound, options_.input, pcm, options_.rate, textOf(options_.input));
+            report = examineScore(sound, options_.input, pcm, options_.rate, text);
+            silenced = silencedIn(sound, options_.input);
+            if (!silenced.empty()) {
+                sound.resetPositions();
+                renderWithout(sound, pcm, options_.rate, silenced);
+            }
+            if (io_.terminal && text)
+                map = ScoreMap::read(options_.input, *text, options_.samples, options_.rate);
         } catch (const SoundError& e) {
             fail(e.what());
             return false;
         }
         say(warningLines(options_.input, report));
-        player.start(std::move(pcm));
-        started_ = std::chrono::steady_clock::now();
+        player.start(std::vector<uint8_t>(pcm.begin() + from, pcm.end()));
+        startSample_ = from;
+        map_ = std::move(map);
+        shownChannels_.clear();
+        if (map_)
+            for (size_t c = 0; c < map_->channels().size(); ++c)
+                if (std::find(silenced.begin(), silenced.end(), map_->channels()[c].name) ==
+                    silenced.end())
+                    shownChannels_.push_back(c);
         // For someone watching; a script or an editor that runs the tool hears it.
         if (io_.terminal)
             say("Playing " + options_.input + ", " + secondsText(options_.samples, options_.rate) +
-                (options_.watch ? "; every save plays it anew, Ctrl+C ends.\n" : ".\n"));
+                (from > 0 ? ", from " + secondsText(from, options_.rate) : "") +
+                (options_.watch ? "; every save plays on from where it is, Ctrl+C ends.\n"
+                                : ".\n"));
         return true;
     }
 
-    void showProgress() {
+    // The sample of the whole rendering being heard.
+    int64_t reached(const SoundOutput& player) const {
+        return std::min(startSample_ + player.position(), options_.samples);
+    }
+
+    // "12.3 s of 60.0 s  A 3:14  B 7:2": the time, and the place in the text of what each
+    // channel plays ('-' for silence), cut with "..." at the terminal's edge.
+    void showProgress(const SoundOutput& player) {
         if (!io_.terminal) return;
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - started_);
+        const int64_t sample = reached(player);
+        const int64_t tenths = sample * 10 / options_.rate;
         const int64_t total = options_.samples * 1000 / options_.rate;
-        const int64_t tenths = std::min<int64_t>(elapsed.count(), total) / 100;
-        if (tenths == shownTenths_) return;
-        shownTenths_ = tenths;
-        char line[96];
-        std::snprintf(line, sizeof line, "\r%lld.%lld s of %lld.%lld s ",
+        char time[96];
+        std::snprintf(time, sizeof time, "%lld.%lld s of %lld.%lld s",
                       static_cast<long long>(tenths / 10), static_cast<long long>(tenths % 10),
                       static_cast<long long>(total / 1000),
                       static_cast<long long>(total % 1000 / 100));
-        progressWidth_ = std::string(line).size();
-        say(line);
+        // The cursor stays after a blank, within the last column.
+        const size_t width = static_cast<size_t>(io_.columns > 0 ? io_.columns : 80);
+        const size_t room = std::max<size_t>(width, 8) - 2;
+        std::string line = time;
+        for (size_t c : shownChannels_) {
+            if (line.size() > room) break;
+            const HeardNote* note = map_->at(c, sample);
+            line += "  " + score_text::shown(map_->channels()[c].name) + " " +
+                    (note ? std::to_string(note->line) + ":" + std::to_string(note->column) : "-");
+        }
+        if (line.size() > room) line = line.substr(0, room - 3) + "...";
+        line += ' ';
+        if (line == shownLine_) return;
+        shownLine_ = line;
+        // Blanks over what a longer line before left.
+        const size_t blanks = progressWidth_ > line.size() ? progressWidth_ - line.size() : 0;
+        say("\r" + line + std::string(blanks, ' '));
+        progressWidth_ = std::max(progressWidth_, line.size());
     }
 
     void clearProgress() {
         if (progressWidth_ == 0) return;
         say("\r" + std::string(progressWidth_, ' ') + "\r");
         progressWidth_ = 0;
-        shownTenths_ = -1;
+        shownLine_.clear();
     }
 
     std::optional<std::string> stdinText_;
     const RenderOptions& options_;
     const ToolStreams& io_;
-    std::chrono::steady_clock::time_point started_;
-    int64_t shownTenths_ = -1;
+    int64_t startSample_ = 0;           // where what the device plays begins
+    std::optional<ScoreMap> map_;       // on a terminal: where each channel is in the text
+    std::vector<size_t> shownChannels_; // the channels mixed, by their index in the map
+    std::string shownLine_;
     size_t progressWidth_ = 0;
 };
 
 int run(const std::vector<std::string>& args, const ToolStreams& io) {
     std::string error;
     auto options = parseRenderOptions(args, error);
-    if (!options) {
-        std::fprintf(io.err, "marrowtone-render: %s (try 'marrowtone-render --help')\n",
-                     error.c_str());
-        return 2;
-    }
+    if (!options) return usageError(io.err, error);
     if (options->help) {
         std::fputs(usage, io.out);
         return writeAll(io.out, "", 0) ? 0 : 1;
@@ -319,9 +444,13 @@ int run(const std::vector<std::string>& args, const ToolStreams& io) {
     if (!tool.readStandardInput()) return tool.fail("cannot read standard input");
     if (options->dump) return tool.dump();
     if (options->check || options->info) return tool.report();
-    if (options->play) return tool.play();
-    if (options->inputs.size() > 1) return tool.renderEach();
-    return tool.render(options->input, options->output);
+    try {
+        if (options->play) return tool.play();
+        if (options->inputs.size() > 1) return tool.renderEach();
+        return tool.render(options->input, options->output);
+    } catch (const UsageError& e) {
+        return usageError(io.err, e.what());
+    }
 }
 
 } // namespace

@@ -21,6 +21,9 @@ public:
     virtual void start(std::vector<uint8_t> pcm) = 0;
     // Whether the device is still playing the last start.
     virtual bool playing() const = 0;
+    // Samples of the last start heard so far: where a reload goes on playing, and what the
+    // progress line shows.
+    virtual int64_t position() const = 0;
     // Whether the last start ended before it was all heard: the device went away (the sound
     // server ended). The next start opens the device afresh.
     virtual bool lost() const = 0;
@@ -34,6 +37,8 @@ struct ToolStreams {
     std::FILE* err = stderr;
     // Whether `err` is a terminal: only there does --play show its progress line.
     bool terminal = false;
+    // The terminal's width in columns, which the progress line keeps within; 0 when unknown.
+    int columns = 0;
     // Whether `out` is a terminal: raw samples are not written there.
     bool outTerminal = false;
     // Set from outside (Ctrl+C) to end --play at once.

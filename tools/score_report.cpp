@@ -1,5 +1,6 @@
 #include "tools/score_report.h"
 
+#include "tools/score_places.h"
 #include "tools/score_text.h"
 
 #include <algorithm>
@@ -28,11 +29,6 @@ constexpr size_t kMostWarnings = 50;
 
 class Examiner final : public SoundObserver {
 public:
-    struct Failure {
-        int64_t line = 0, column = 0;
-        std::string reason;
-    };
-
     Examiner(const Sound& sound, int64_t samples, int32_t rate)
         : sound_(sound), rate_(rate), sums_(static_cast<size_t>(samples), 0) {}
 
@@ -56,16 +52,14 @@ public:
             for (; p < text.size() && text[p] != ';'; ++p)
                 if (!isBlank(text[p])) ++commandBytes_;
         }
-        const bool afterBreak = !breaks_.empty() && breaks_.back().line == line - 1;
+        const bool afterBreak = places_.brokenAt(line - 1);
         if (afterBreak) {
             // Told with the 0xFF that made it a line: the rest of the line is that one mistake.
-            breaks_.back().name = name;
+            breakNames_.back() = name;
             claimed_.insert(line);
         }
-        if (ending == 0xFF) {
-            const int64_t column = static_cast<int64_t>(text.size()) + 1;
-            breaks_.push_back({line, column, column + (afterBreak ? breaks_.back().shift : 0), {}});
-        }
+        places_.line(line, text, ending);
+        if (ending == 0xFF) breakNames_.emplace_back();
         if (name.empty() || afterBreak) return;
         const int64_t column = static_cast<int64_t>(name.data() - text.data()) + 1;
         if (line == 1 && name.starts_with(kUtf8Mark)) {
@@ -121,10 +115,11 @@ public:
         warnings_.push_back({line, column, message});
     }
 
-    void read(int32_t channel, int32_t command, int64_t line, int64_t column) override {
+    void read(int32_t channel, int32_t command, int64_t line, int64_t column,
+              int64_t length) override {
         run_ = {};
         ChannelData& c = channelData(channel);
-        c.read.push_back({command, {line, column}});
+        places_.read(channel, command, line, column, length);
         const CommandList& list = sound_.channels[static_cast<size_t>(channel)];
         const std::string_view cmd = list.text(static_cast<size_t>(command));
         const int32_t value = list.value(static_cast<size_t>(command));
@@ -155,15 +150,15 @@ public:
     }
 
     void failed(int64_t line, int64_t column, std::string_view reason) override {
-        failure_ = {line, column, std::string(reason)};
+        places_.failed(line, column, reason);
     }
 
     void declared(int32_t channel, int64_t line, int64_t column) override {
-        channelData(channel).declared = {line, column};
+        places_.declared(channel, line, column);
     }
 
     void repeated(int32_t channel, int32_t from, int32_t to, int64_t count) override {
-        channelData(channel).copies.push_back({to, count, from, to - from});
+        places_.repeated(channel, from, to, count);
     }
 
     // The renderer.
@@ -234,7 +229,7 @@ public:
             return;
         }
         warnings_.push_back(
-            {c.declared.line, c.declared.column,
+            {places_.declaredAt(channel).line, places_.declaredAt(channel).column,
              "channel '" + shown(nameOf(channel)) + "' holds no note or rest: it plays nothing"});
     }
 
@@ -325,28 +320,10 @@ public:
         }
     }
 
-    // Where the load stopped, if it did, as an editor counts.
-    std::optional<Failure> editorFailure() const {
-        if (!failure_) return std::nullopt;
-        const Place p = editorPlace(failure_->line, failure_->column);
-        return Failure{p.line, p.column, failure_->reason};
-    }
+    const ScorePlaces& places() const { return places_; }
 
 private:
-    struct Copy {
-        int64_t at;     // the first copied command
-        int64_t count;  // commands copied
-        int64_t from;   // the part copied ...
-        int64_t period; // ... and its length
-    };
-    struct Read {
-        int64_t command;
-        Place place;
-    };
     struct ChannelData {
-        Place declared;
-        std::vector<Read> read;   // in order of command
-        std::vector<Copy> copies; // in order of `at`, never overlapping
         int loudest = 0;
         int64_t loudestAt = 0;
         int64_t rewinds = 0;
@@ -387,21 +364,9 @@ private:
         return i < names_.size() && names_[i] ? *names_[i] : none;
     }
 
-    // Where a command was written: a copy made by a repeat leads back to its original.
     Place placeOf(int32_t channel, int64_t command) const {
-        const ChannelData& c = channelData(channel);
-        for (;;) {
-            auto copy = std::upper_bound(c.copies.begin(), c.copies.end(), command,
-                                         [](int64_t k, const Copy& x) { return k < x.at; });
-            if (copy == c.copies.begin()) break;
-            --copy;
-            if (command >= copy->at + copy->count) break;
-            command = copy->from + (command - copy->at) % copy->period;
-        }
-        auto r = std::lower_bound(c.read.begin(), c.read.end(), command,
-                                  [](const Read& x, int64_t k) { return x.command < k; });
-        if (r == c.read.end() || r->command != command) return c.declared;
-        return r->place;
+        const TextPlace p = places_.placeOf(channel, command);
+        return {p.line, p.column};
     }
 
     // One warning per place and kind: a looping channel meets the same note again and again.
@@ -467,13 +432,9 @@ private:
         }
     }
 
-    // Where an editor shows a place the loader counts on its own lines, where 0xFF ends one.
     Place editorPlace(int64_t line, int64_t column) const {
-        auto after = std::lower_bound(breaks_.begin(), breaks_.end(), line,
-                                      [](const Break& b, int64_t l) { return b.line < l; });
-        const auto before = after - breaks_.begin();
-        if (after != breaks_.begin() && (after - 1)->line == line - 1) column += (after - 1)->shift;
-        return {line - before, column};
+        const TextPlace p = places_.editorPlace({line, column, 0});
+        return {p.line, p.column};
     }
 
     std::string utf16Warning() const {
@@ -519,13 +480,16 @@ private:
     }
 
     void reportBreaks() {
-        for (const Break& b : breaks_)
-            claims_.push_back({b.line, b.column,
-                               "the byte 0xFF ends a line for the player: what follows it is "
-                               "read as a new line" +
-                                   (b.name.empty() ? std::string()
-                                                   : ", whose first word '" + shown(b.name) +
-                                                         "' names a channel")});
+        const auto& breaks = places_.breaks();
+        for (size_t i = 0; i < breaks.size(); ++i) {
+            const std::string& name = breakNames_[i];
+            claims_.push_back(
+                {breaks[i].line, breaks[i].column,
+                 "the byte 0xFF ends a line for the player: what follows it is "
+                 "read as a new line" +
+                     (name.empty() ? std::string()
+                                   : ", whose first word '" + shown(name) + "' names a channel")});
+        }
     }
 
     // Channel names are exact: 'Lead' and 'LEAD' are two voices.
@@ -535,8 +499,8 @@ private:
             const std::string& name = nameOf(ch);
             const auto [it, first] = byFolded.emplace(folded(name), ch);
             if (first) continue;
-            const Place here = channelData(ch).declared;
-            const Place there = channelData(it->second).declared;
+            const TextPlace here = places_.declaredAt(ch);
+            const TextPlace there = places_.declaredAt(it->second);
             warnings_.push_back({here.line, here.column,
                                  "channel '" + shown(name) + "' differs from channel '" +
                                      shown(nameOf(it->second)) + "' (line " +
@@ -586,12 +550,6 @@ private:
     // What the loader's lines show: how the file is encoded, where a 0xFF splits an editor's
     // line, and how much of it is skipped.
     static constexpr size_t kHead = 4096;
-    struct Break {
-        int64_t line;     // the loader's line it ends
-        int64_t column;   // of the 0xFF
-        int64_t shift;    // columns before the next loader line on the editor's line
-        std::string name; // the channel the next loader line names, if any
-    };
     struct Run {
         bool active = false;
         Dropped kind = Dropped::Bytes;
@@ -602,7 +560,8 @@ private:
     };
     std::string_view text_; // the line being read; valid only while the loader reads it
     std::string head_;      // the file's first bytes
-    std::vector<Break> breaks_;
+    ScorePlaces places_;
+    std::vector<std::string> breakNames_; // by 0xFF: the channel the loader line after it names
     std::string markedName_;    // line 1's channel name, when a UTF-8 byte-order mark begins it
     std::set<int64_t> claimed_; // loader lines that one warning stands for, whole
     std::vector<ScoreWarning> claims_;
@@ -610,7 +569,6 @@ private:
     int64_t skippedBytes_ = 0;
     Run run_;
     Place lastRead_; // the note just read, for a '#' right after it
-    std::optional<Failure> failure_;
 };
 
 } // namespace
@@ -624,6 +582,17 @@ void loadScore(Sound& sound, const std::string& file, const std::string* text) {
     sound.load(in, file);
 }
 
+void loadScoreAt(Sound& sound, const ScorePlaces& places, const std::string& file,
+                 const std::string* text) {
+    try {
+        loadScore(sound, file, text);
+    } catch (const SoundError& e) {
+        if (const auto failure = places.failure())
+            throw ScoreError(e.what(), failure->place.line, failure->place.column, failure->reason);
+        throw;
+    }
+}
+
 ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint8_t>& pcm,
                          int32_t rate, const std::string* text) {
     Examiner examiner(sound, static_cast<int64_t>(pcm.size()), rate);
@@ -632,13 +601,7 @@ ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint
         ~Watching() { sound.observer = nullptr; }
     } watching{sound};
     sound.observer = &examiner;
-    try {
-        loadScore(sound, file, text);
-    } catch (const SoundError& e) {
-        if (const auto failure = examiner.editorFailure())
-            throw ScoreError(e.what(), failure->line, failure->column, failure->reason);
-        throw;
-    }
+    loadScoreAt(sound, examiner.places(), file, text);
     sound.render(pcm, rate);
     if (examiner.findWraps()) {
         // Again, to learn which voices meet in each wrap.

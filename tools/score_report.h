@@ -59,6 +59,12 @@ ScoreReport examineScore(Sound& sound, const std::string& file, std::vector<uint
 // text under the name `file`.
 void loadScore(Sound& sound, const std::string& file, const std::string* text = nullptr);
 
+class ScorePlaces;
+// loadScore with `sound`'s observer handing the loader's places to `places`: a load that
+// stops is raised as a ScoreError at its place where the loader told it.
+void loadScoreAt(Sound& sound, const ScorePlaces& places, const std::string& file,
+                 const std::string* text = nullptr);
+
 // "12.345 s": a sample's time at `rate`, to the millisecond below.
 std::string secondsText(int64_t sample, int32_t rate);
 

@@ -43,9 +43,11 @@ size_t count(const std::string& text, const std::string& what) {
 // The tool on a thread of its own, its streams in files that the test reads as they grow.
 class ToolRun {
 public:
-    ToolRun(const TempDir& dir, std::vector<std::string> args, bool terminal = false)
+    ToolRun(const TempDir& dir, std::vector<std::string> args, bool terminal = false,
+            int columns = 0)
         : outPath_(dir.path() / "out.txt"), errPath_(dir.path() / "err.txt") {
         streams_.terminal = terminal;
+        streams_.columns = columns;
         out_ = std::fopen(outPath_.c_str(), "w");
         err_ = std::fopen(errPath_.c_str(), "w");
         streams_.out = out_;
@@ -312,7 +314,7 @@ TEST_F(Authoring, PlayStopsAtOnceWhenInterruptedAndFailsWithoutADevice) {
     EXPECT_EQ(r.err, "Error: cannot play: there is no sound device\n");
 }
 
-TEST_F(Authoring, WatchPlaysEachSaveAnewAndKeepsTheLastGoodSound) {
+TEST_F(Authoring, WatchPlaysEachSaveOnFromWhereItIsAndKeepsTheLastGoodSound) {
     const std::string first = "A v40 l8 c e g\n", second = "A v90 o5 l16 g f e d\n",
                       third = "A o2 c1\nB o3 g1\n";
     const std::string file = dir.write("song.mml", first);
@@ -320,25 +322,32 @@ TEST_F(Authoring, WatchPlaysEachSaveAnewAndKeepsTheLastGoodSound) {
     auto started = [&tool](size_t times) {
         return waitFor([&] { return count(tool.err(), "Playing ") == times; });
     };
+    // What was heard since the last clearing: `text`'s rendering from sample `from` on.
+    auto heardFrom = [](const std::string& text, size_t from) {
+        const auto heard = headless::capturedAudio();
+        const auto sound = renderingOf(text, 661500);
+        return heard ==
+               std::vector<uint8_t>(sound.begin() + static_cast<ptrdiff_t>(from),
+                                    sound.begin() + static_cast<ptrdiff_t>(from + heard.size()));
+    };
     ASSERT_TRUE(started(1)) << tool.err();
     headless::advanceAudio(500ms);
     EXPECT_EQ(headless::capturedAudio(), renderingOf(first, 5512));
 
-    // Written in place.
+    // Written in place: on from the 5512 samples heard.
     headless::clearCapturedAudio();
     std::ofstream(file, std::ios::binary | std::ios::trunc) << second;
     ASSERT_TRUE(started(2)) << tool.err();
     headless::advanceAudio(500ms);
-    const auto secondSound = renderingOf(second, 11025);
-    EXPECT_EQ(headless::capturedAudio(),
-              std::vector<uint8_t>(secondSound.begin(), secondSound.begin() + 5512));
+    EXPECT_TRUE(heardFrom(second, 5512));
 
     // A save that does not load: the error, and the sound goes on where it was.
     std::ofstream(file, std::ios::binary | std::ios::trunc) << "A c99999999999\n";
     ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Error: ") == 1; })) << tool.err();
     EXPECT_EQ(count(tool.err(), "Playing "), 2u);
     headless::advanceAudio(500ms);
-    EXPECT_EQ(headless::capturedAudio(), secondSound);
+    EXPECT_EQ(headless::capturedAudio().size(), 11025u);
+    EXPECT_TRUE(heardFrom(second, 5512));
 
     // Written beside it and renamed over it, as many editors save.
     headless::clearCapturedAudio();
@@ -346,7 +355,7 @@ TEST_F(Authoring, WatchPlaysEachSaveAnewAndKeepsTheLastGoodSound) {
     std::filesystem::rename(temporary, file);
     ASSERT_TRUE(started(3)) << tool.err();
     headless::advanceAudio(500ms);
-    EXPECT_EQ(headless::capturedAudio(), renderingOf(third, 5512));
+    EXPECT_TRUE(heardFrom(third, 5512 + 11025));
 
     // To the end, then waiting for the next save until Ctrl+C.
     headless::advanceAudio(60s);
@@ -498,4 +507,44 @@ TEST_F(Authoring, CheckTellsAScoreThatDoesNotLoadAtItsPlaceAndTheOthersKeepTheir
     r = run(dir, {"--info", file});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("Error: File '" + file + "', line 2: the number", 0), 0u) << r.err;
+}
+
+TEST_F(Authoring, FromSoloAndMuteWriteTheTailOfTheScoreWithoutTheLinesLeftOut) {
+    const std::string a = "A t150 v70 l8 cdefg\n", b = "B o2 v90 c2 g2\n", c = "C o4 v120 e4 r\n";
+    const std::string file = dir.write("song.mml", a + b + c + b + a);
+    const auto tail = [](std::vector<uint8_t> pcm) {
+        return std::string(pcm.begin() + 13781, pcm.end()); // from 1.25 s
+    };
+    Result r = run(dir, {"--from", "1.25", "--mute", "B", file, "-"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, tail(renderingOf(a + c + a, 661500)));
+    r = run(dir, {"--from", "0:01.25", "--solo", "A,B", "--mute", "A", file, "-"});
+    EXPECT_EQ(r.out, tail(renderingOf(b + b, 661500)));
+
+    r = run(dir, {"--solo", "A,D", file, "-"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "marrowtone-render: --solo names 'D', which is no channel of " + file +
+                         "; its channels: A, B, C (try 'marrowtone-render --help')\n");
+}
+
+// On a terminal: the time and the place each mixed channel plays, kept to the width.
+TEST_F(Authoring, PlayFromATimeShowsWhereEachChannelIsInTheText) {
+    // Quarter notes of 8000 samples: at 11024, A plays its d and B still rests.
+    const std::string ab = "A l4 c d e f g\nB r2 c1\n";
+    const std::string file = dir.write("song.mml", ab + "C v200 c\n");
+    for (int columns : {80, 24}) {
+        headless::clearCapturedAudio();
+        ToolRun tool(dir, {"--play", "--from", "0.5", "--mute", "C", file}, true, columns);
+        ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+        headless::advanceAudio(500ms);
+        const std::string line =
+            columns == 80 ? "\r0.9 s of 60.0 s  A 1:8  B 2:3 \n" : "\r0.9 s of 60.0 s  A ... \n";
+        EXPECT_TRUE(waitFor([&] { return count(tool.err() + "\n", line) == 1; })) << tool.err();
+        const auto sound = renderingOf(ab, 11024);
+        EXPECT_EQ(headless::capturedAudio(),
+                  std::vector<uint8_t>(sound.begin() + 5512, sound.end()));
+        tool.interrupt();
+        EXPECT_EQ(tool.finish(), kExitInterrupted);
+    }
 }

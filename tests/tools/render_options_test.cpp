@@ -151,3 +151,28 @@ TEST(DefaultOutputName, ReplacesOnlyTheLastExtension) {
 }
 
 } // namespace
+
+TEST(RenderOptions, FromIsSecondsOrMinutesAndSecondsBeforeTheEnd) {
+    auto options = parse({"--from", "1:02.5", "--seconds", "70", "--rate", "100", "a.mml"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->from, 6250);
+    EXPECT_EQ(parse({"--from=0.29", "--rate=100", "a.mml"})->from, 29);
+    for (const char* bad : {"1:60", "1:5x", ":30", "x", "1:2:3"})
+        EXPECT_NE(errorOf({"--from", bad, "a.mml"}).find("--from needs a time"), std::string::npos)
+            << bad;
+    EXPECT_EQ(errorOf({"--from", "1:00", "a.mml"}),
+              "--from 1:00 is not before the end of the rendering (60 s)");
+    EXPECT_NE(errorOf({"--check", "--from", "1", "a.mml"}).find("--from works with"),
+              std::string::npos);
+}
+
+TEST(RenderOptions, SoloAndMuteTakeCommaSeparatedNamesAndAddUp) {
+    auto options = parse({"--solo", "A,B", "--solo=C", "--mute", "B", "a.mml"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->solo, (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(options->mute, (std::vector<std::string>{"B"}));
+    EXPECT_EQ(errorOf({"--mute", "A,,B", "a.mml"}),
+              "--mute needs channel names separated by commas, not 'A,,B'");
+    EXPECT_NE(errorOf({"--info", "--solo", "A", "a.mml"}).find("--solo and --mute work with"),
+              std::string::npos);
+}

@@ -220,8 +220,9 @@ TEST(RenderTool, CheckExitStatusAndHelpListEveryOption) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "noisy.wav"));
 
     const Result help = run(dir, {"--help"});
-    for (const char* option : {"--seconds", "--rate", "--check", "--info", "--play", "--watch",
-                               "--dump", "--version", "--help", "Exit status"})
+    for (const char* option :
+         {"--seconds", "--rate", "--from", "--solo", "--mute", "--check", "--info", "--play",
+          "--watch", "--dump", "--version", "--help", "Exit status"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
