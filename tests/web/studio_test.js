@@ -218,6 +218,20 @@ async function main() {
     await page.click(button('Stop'));
     await page.waitForFunction(() => window.studio.output.position() === null);
 
+    // A solo is the score without the other channels' lines.
+    const soloed = 'A t120 o4 l8 c d e f\nB t120 o2 l2 c g\nA g a b > c\n';
+    await setScore(soloed);
+    await checked();
+    await page.click(button('Solo A'));
+    await page.waitForFunction(() => document.querySelector('[aria-label="Solo A"]').getAttribute('aria-pressed') === 'true');
+    await page.click(button('Play'));
+    await page.waitForFunction((t) => window.studio.state.heardKey === t + '\0B', {}, soloed);
+    const alone = soloed.split('\n').filter((l) => !l.startsWith('B')).join('\n');
+    expectSamples(await page.evaluate(() => window.__audio.buffers.at(-1)), alone, 'A alone');
+    await page.click(button('Stop'));
+    await page.click(button('Solo A'));
+    step('Solo A played the score without B\'s line');
+
     // Shared through the address, text with bytes beyond ASCII intact.
     const greeting = '; Grüße, ünïcödé ♪ 🎹\nA t120 o4 l8 c d e f g4\n';
     await setScore(greeting);
@@ -230,7 +244,7 @@ async function main() {
     await open(other, link);
     await other.waitForFunction((t) => {
       const s = window.studio;
-      return s.view.state.doc.toString() === t && s.state.rendered && s.state.rendered.text === t;
+      return s.view.state.doc.toString() === t && s.state.rendered && s.state.rendered.key === t;
     }, {}, greeting);
     await other.close();
     step(`the share link (${link.length - url.length} characters after the page) opened the same text, ready to play`);

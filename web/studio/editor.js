@@ -113,7 +113,7 @@ class Engine {
   // Sound first: what is heard should follow the text before anything is shown.
   pump() {
     if (this.current) return;
-    const kind = ['render', 'wav', 'check'].find((k) => this.wanted[k]);
+    const kind = ['render', 'cursor', 'wav', 'check'].find((k) => this.wanted[k]);
     if (!kind) {
       if (this.memory > MEMORY_KEPT) {
         this.worker.terminate();
@@ -126,8 +126,8 @@ class Engine {
     this.current = job;
     job.sent = performance.now();
     this.busyTimer = setTimeout(() => this.onBusy(job), SHOW_PROGRESS_MS);
-    const { text } = job;
-    this.worker.postMessage({ kind, id: job.id, text });
+    const { text, silenced, line, column } = job;
+    this.worker.postMessage({ kind, id: job.id, text, silenced, line, column });
   }
 
   // Ends the job in hand (and any of its kind waiting): a fresh worker takes the next.
@@ -258,7 +258,11 @@ const state = {
   editedAt: 0,        // when the text last changed
   problems: -1,
   halted: null,       // a text whose work the author stopped: not taken up again
-  channels: [],
+  channels: [],       // as --info names them, the first ones
+  channelCount: 0,
+  muted: new Set(),
+  soloed: new Set(),
+  map: null,          // where each channel's notes sound, for the text checked last
   startAt: 0,         // where a play that waits for its rendering begins
 };
 
@@ -276,7 +280,8 @@ function onBusy(job) {
     updateButtons();
     return;
   }
-  const what = { check: 'Checking', render: 'Rendering', wav: 'Writing the WAV file' }[job.kind];
+  const what = { check: 'Checking', render: 'Rendering', cursor: 'Finding the note',
+                 wav: 'Writing the WAV file' }[job.kind];
   const show = () => {
     const seconds = ((performance.now() - job.sent) / 1000).toFixed(1);
     $('progress-text').textContent = `${what}… ${seconds} s (Stop ends it)`;
@@ -291,7 +296,19 @@ function onReply(reply, job) {
   if (reply.kind === 'check') showCheck(reply, job);
   if (reply.kind === 'render') heard(reply, job);
   if (reply.kind === 'wav') saveWav(reply);
-  if (reply.pcm) state.rendered = { text: job.text, pcm: reply.pcm };
+  if (reply.kind === 'cursor') playFrom(reply, job);
+  if (reply.pcm) state.rendered = { key: soundKey(job.text, job.silenced || []), pcm: reply.pcm };
+}
+
+// What a rendering is of: the text and the channels left out.
+function soundKey(score, silenced) {
+  return [score, ...silenced].join('\0');
+}
+
+// The channels not to be heard: the muted ones, and with any solo, all but the soloed.
+function silenced() {
+  const solo = state.channels.some((n) => state.soloed.has(n));
+  return state.channels.filter((n) => state.muted.has(n) || (solo && !state.soloed.has(n)));
 }
 
 function showCheck(reply, job) {
@@ -334,15 +351,87 @@ function showCheck(reply, job) {
   else if (count !== state.problems) announce(count === 1 ? '1 problem' : `${count} problems`);
   state.problems = reply.error ? -1 : count;
   if (reply.channels) showChannels(reply.channels, reply.channelCount);
+  state.map = reply.notes ? { text: job.text, channels: splitNotes(reply.notes) } : null;
+}
+
+// Per channel its notes, six numbers each (from, to, line, column, length, rest).
+function splitNotes(flat) {
+  const channels = [];
+  for (let i = 0; i < flat.length;) {
+    const count = flat[i++];
+    channels.push(flat.subarray(i, i + count * 6));
+    i += count * 6;
+  }
+  return channels;
+}
+
+function noteAt(notes, sample) {
+  let lo = 0;
+  let hi = notes.length / 6;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (notes[mid * 6] <= sample) lo = mid + 1;
+    else hi = mid;
+  }
+  if (lo === 0 || notes[(lo - 1) * 6 + 1] <= sample) return -1;
+  return (lo - 1) * 6;
+}
+
+// Marks the note each channel sounds at `seconds`, when the map is of the text shown.
+function showPlaying(seconds) {
+  const map = state.map;
+  let marks = Decoration.none;
+  let key = '';
+  if (seconds !== null && map && map.text === text()) {
+    const sample = Math.floor(seconds * RATE);
+    const doc = view.state.doc;
+    const ranges = [];
+    for (const notes of map.channels) {
+      const at = noteAt(notes, sample);
+      if (at < 0 || notes[at + 5]) continue;
+      const line = notes[at + 2];
+      const column = notes[at + 3];
+      if (line > doc.lines) continue;
+      const l = doc.line(line);
+      const from = l.from + offsetOfByteColumn(l.text, column);
+      const to = l.from + offsetOfByteColumn(l.text, column + notes[at + 4]);
+      if (to > from) ranges.push(playingMark.range(from, to));
+      key += from + ':' + to + ',';
+    }
+    marks = Decoration.set(ranges, true);
+  }
+  if (key === showPlaying.key) return;
+  showPlaying.key = key;
+  view.dispatch({ effects: setPlaying.of(marks) });
 }
 
 function showChannels(names, total) {
+  if (names.join('\n') === state.channels.join('\n') && total === state.channelCount) return;
   state.channels = names;
+  state.channelCount = total;
   const list = $('channels');
   list.replaceChildren();
   for (const name of names) {
     const item = document.createElement('li');
-    item.textContent = name;
+    const label = document.createElement('span');
+    label.className = 'channel-name';
+    label.textContent = name;
+    item.append(label);
+    for (const [what, set] of [['Mute', state.muted], ['Solo', state.soloed]]) {
+      const toggle = document.createElement('button');
+      toggle.type = 'button';
+      toggle.textContent = what;
+      toggle.setAttribute('aria-label', `${what} ${name}`);
+      toggle.setAttribute('aria-pressed', String(set.has(name)));
+      toggle.addEventListener('click', () => {
+        if (set.has(name)) set.delete(name);
+        else set.add(name);
+        toggle.setAttribute('aria-pressed', String(set.has(name)));
+        announce(`${name} ${set.has(name) ? (what === 'Mute' ? 'muted' : 'soloed') : (what === 'Mute' ? 'heard' : 'no longer soloed')}`);
+        if (state.playing) engine.want('render', { text: text(), silenced: silenced(), edited: performance.now() });
+      });
+      item.append(toggle);
+    }
     list.append(item);
   }
   if (total > names.length) {
@@ -362,9 +451,11 @@ function heard(reply, job) {
     return;
   }
   if (!state.playing) return;
-  const at = output.position();
+  const at = state.seeking ? null : output.position();
+  state.seeking = false;
   const offset = at === null ? state.startAt : at;
   if (offset >= SECONDS) return;
+  state.heardKey = soundKey(job.text, job.silenced || []);
   output.play(reply.pcm, offset, ended);
   state.heardText = job.text;
   stats.heardLatency.push(performance.now() - job.edited);
@@ -383,6 +474,7 @@ function stopped() {
   cancelAnimationFrame(tick.frame);
   updateButtons();
   showTime(null);
+  showPlaying(null);
 }
 
 function showTime(seconds) {
@@ -398,6 +490,7 @@ function tick() {
   const at = output.position();
   if (at === null) return;
   showTime(at);
+  showPlaying(at);
   tick.frame = requestAnimationFrame(tick);
 }
 
@@ -405,16 +498,35 @@ function play(from = 0) {
   output.ensure();
   state.playing = true;
   state.startAt = from;
+  state.seeking = true;
+  state.halted = null;
   const current = text();
-  if (state.rendered && state.rendered.text === current) {
-    state.halted = null;
-    const job = { edited: performance.now(), text: current };
+  const job = { text: current, silenced: silenced(), edited: performance.now() };
+  if (state.rendered && state.rendered.key === soundKey(job.text, job.silenced)) {
     heard({ pcm: state.rendered.pcm }, job);
   } else {
-    state.halted = null;
-    engine.want('render', { text: current, edited: performance.now() });
+    engine.want('render', job);
   }
   updateButtons();
+}
+
+// Plays from the first moment the note under the cursor is heard.
+function playFromCursor() {
+  output.ensure();
+  const head = view.state.selection.main.head;
+  const line = view.state.doc.lineAt(head);
+  const column = new TextEncoder().encode(line.text.slice(0, head - line.from)).length + 1;
+  engine.want('cursor', { text: text(), line: line.number, column, edited: performance.now() });
+}
+
+function playFrom(reply, job) {
+  if (reply.error) {
+    announce(reply.error);
+  } else if (reply.sample < 0) {
+    announce(`No note at or after line ${job.line}, column ${job.column} is heard within the minute`);
+  } else {
+    play(reply.sample / RATE);
+  }
 }
 
 function stop() {
@@ -441,7 +553,7 @@ function edited() {
   const current = text();
   state.editedAt = performance.now();
   state.halted = null;
-  if (state.playing) engine.want('render', { text: current, edited: state.editedAt });
+  if (state.playing) engine.want('render', { text: current, silenced: silenced(), edited: state.editedAt });
   engine.want('check', { text: current, edited: state.editedAt });
 }
 
@@ -524,6 +636,8 @@ const studioKeys = [
   { key: 'Mod-Enter', run: () => (play(), true) },
   { key: 'F5', run: () => (play(), true) },
   { key: 'F8', run: () => (stop(), true) },
+  { key: 'Mod-Shift-Enter', run: () => (playFromCursor(), true) },
+  { key: 'F6', run: () => (playFromCursor(), true) },
   { key: 'Escape', run: () => (state.playing || engine.busy() ? (stop(), true) : false) },
 ];
 
@@ -566,10 +680,15 @@ async function main() {
   edited();
   window.addEventListener('keydown', (e) => {
     if (e.defaultPrevented || view.hasFocus) return;
-    if (e.key === 'F5' || (e.key === 'Enter' && (e.ctrlKey || e.metaKey))) { e.preventDefault(); play(); }
+    if (e.key === 'F5' || (e.key === 'Enter' && (e.ctrlKey || e.metaKey) && !e.shiftKey)) { e.preventDefault(); play(); }
     if (e.key === 'F8' || e.key === 'Escape' && state.playing) { e.preventDefault(); stop(); }
+    if (e.key === 'F6' || (e.key === 'Enter' && (e.ctrlKey || e.metaKey) && e.shiftKey)) {
+      e.preventDefault();
+      playFromCursor();
+    }
   });
   $('play').addEventListener('click', () => play());
+  $('play-cursor').addEventListener('click', playFromCursor);
   $('stop').addEventListener('click', stop);
   $('share').addEventListener('click', share);
   $('export').addEventListener('click', exportWav);
