@@ -218,6 +218,39 @@ async function main() {
     await page.click(button('Stop'));
     await page.waitForFunction(() => window.studio.output.position() === null);
 
+    // How soon a keystroke is checked and heard in a score of 10 KB.
+    const voices = ['LEAD', 'ALTO', 'TENOR', 'BASS'];
+    let ten = '; four voices\n';
+    for (let i = 0; ten.length < 10240; ++i)
+      ten += `${voices[i % 4]} t150 o${2 + i % 4} v30 l16 ${'cdefgab'.repeat(12).split('').reverse().slice(i % 5).join(' ')}\n`;
+    await setScore(ten);
+    await checked();
+    const typeAtStart = async (what) => {
+      await page.click(editor);
+      await page.keyboard.down('Control');
+      await page.keyboard.press('Home');
+      await page.keyboard.up('Control');
+      await page.keyboard.type(what);
+      return page.evaluate(() => window.studio.view.state.doc.toString());
+    };
+    const typed = await typeAtStart('A c ');
+    await checked();
+    await page.click(button('Play'));
+    await page.waitForFunction((t) => window.studio.state.heardKey === t, {}, typed);
+    const tenEdited = await typeAtStart('d ');
+    await page.waitForFunction((t) => window.studio.state.heardKey === t, {}, tenEdited);
+    await checked();
+    const latency = await page.evaluate(() => {
+      const s = window.studio.stats;
+      return { heard: s.heardLatency.at(-1), checked: s.checkLatency.at(-2),
+               output: (window.studio.output.context.baseLatency || 0) * 1000 };
+    });
+    console.log(`a ${ten.length}-byte score: keystroke to problems ${latency.checked.toFixed(0)} ms; ` +
+                `while playing, to the new sound started ${latency.heard.toFixed(0)} ms (the output adds ` +
+                `${latency.output.toFixed(0)} ms)`);
+    await page.click(button('Stop'));
+    await page.waitForFunction(() => window.studio.output.position() === null);
+
     // A solo is the score without the other channels' lines.
     const soloed = 'A t120 o4 l8 c d e f\nB t120 o2 l2 c g\nA g a b > c\n';
     await setScore(soloed);

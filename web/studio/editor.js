@@ -22,6 +22,7 @@ const SHOW_PROGRESS_MS = 300;
 // A worker whose module grew past this is replaced once it is idle: memory a huge score
 // took is given back.
 const MEMORY_KEPT = 96 << 20;
+const TYPING_PAUSE_MS = 250;
 
 const $ = (id) => document.getElementById(id);
 const stats = { checkLatency: [], heardLatency: [], longestJob: 0 };
@@ -55,6 +56,13 @@ function place(doc, line, column) {
   let to = from;
   while (to < l.to && !/[ \t]/.test(l.text[to - l.from])) ++to;
   return { from, to: Math.max(to, Math.min(from + 1, l.to)) };
+}
+
+// A warning may name a million channels; the page shows its beginning.
+const LONGEST_MESSAGE = 2000;
+function shortened(message) {
+  return message.length <= LONGEST_MESSAGE ? message
+    : message.slice(0, LONGEST_MESSAGE) + ` … (${message.length - LONGEST_MESSAGE} more characters)`;
 }
 
 // "score.mml:3:14: warning: TEXT" lines, as --check prints them.
@@ -122,6 +130,14 @@ class Engine {
       return;
     }
     const job = this.wanted[kind];
+    // While the author types over playing sound, a check would hold up the next rendering:
+    // checks wait for a pause.
+    const wait = kind === 'check' && state.playing ? job.edited + TYPING_PAUSE_MS - performance.now() : 0;
+    if (wait > 0) {
+      clearTimeout(this.pauseTimer);
+      this.pauseTimer = setTimeout(() => this.pump(), wait);
+      return;
+    }
     delete this.wanted[kind];
     this.current = job;
     job.sent = performance.now();
@@ -317,7 +333,7 @@ function showCheck(reply, job) {
   const problems = parseCheck(reply.check || '');
   const doc = view.state.doc;
   const diagnostics = problems.map((p) => Object.assign(place(doc, p.line, p.column), {
-    severity: p.severity, message: p.message,
+    severity: p.severity, message: shortened(p.message),
   }));
   view.dispatch(setDiagnostics(view.state, diagnostics));
   const list = $('problems');
@@ -330,7 +346,7 @@ function showCheck(reply, job) {
     const button = document.createElement('button');
     button.type = 'button';
     button.className = 'problem ' + p.severity;
-    button.textContent = `${p.line}:${p.column} ${p.severity}: ${p.message}`;
+    button.textContent = `${p.line}:${p.column} ${p.severity}: ${shortened(p.message)}`;
     button.addEventListener('click', () => {
       const at = place(view.state.doc, p.line, p.column).from;
       view.dispatch({ selection: { anchor: at }, scrollIntoView: true });
