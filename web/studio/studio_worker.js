@@ -43,10 +43,11 @@ function readResult(module, status) {
 
 onmessage = async (event) => {
   const job = event.data;
-  const module = await ready;
   const started = performance.now();
+  let module = null;
   let reply;
   try {
+    module = await ready;
     if (job.kind === 'check') {
       const r = call(module, '_ms_check', job.text);
       reply = Object.assign(JSON.parse(r.text), { pcm: r.bytes, notes: r.notes });
@@ -68,7 +69,7 @@ onmessage = async (event) => {
   reply.id = job.id;
   reply.kind = job.kind;
   reply.ms = performance.now() - started;
-  reply.memory = module.HEAPU8.length;
+  reply.memory = module ? module.HEAPU8.length : 0;
   const transfer = ['pcm', 'wav', 'notes'].filter((k) => reply[k]).map((k) => reply[k].buffer);
   postMessage(reply, transfer);
 };
