@@ -273,7 +273,6 @@ const state = {
   rendered: null,     // { text, pcm } the latest rendering
   editedAt: 0,        // when the text last changed
   problems: -1,
-  halted: null,       // a text whose work the author stopped: not taken up again
   channels: [],       // as --info names them, the first ones
   channelCount: 0,
   muted: new Set(),
@@ -515,7 +514,6 @@ function play(from = 0) {
   state.playing = true;
   state.startAt = from;
   state.seeking = true;
-  state.halted = null;
   const current = text();
   const job = { text: current, silenced: silenced(), edited: performance.now() };
   if (state.rendered && state.rendered.key === soundKey(job.text, job.silenced)) {
@@ -552,7 +550,6 @@ function stop() {
     engine.cancel();
     engine.drop('check');
     engine.drop('render');
-    state.halted = job.text;
     announce('Stopped the work on this score');
   }
   const wasPlaying = state.playing;
@@ -568,7 +565,6 @@ function updateButtons() {
 function edited() {
   const current = text();
   state.editedAt = performance.now();
-  state.halted = null;
   if (state.playing) engine.want('render', { text: current, silenced: silenced(), edited: state.editedAt });
   engine.want('check', { text: current, edited: state.editedAt });
 }
