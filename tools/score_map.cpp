@@ -7,6 +7,11 @@
 #include <tuple>
 #include <utility>
 
+struct ScoreMap::Written {
+    ScorePlaces places;
+    std::vector<std::vector<bool>> notes; // by channel and read: a note or a rest
+};
+
 namespace {
 
 bool isNoteOrRest(std::string_view cmd) {
@@ -24,18 +29,21 @@ public:
         bool rest;
     };
 
-    Mapper(const Sound& sound, ScorePlaces& places, int64_t samples)
-        : sound_(sound), places_(places), until_(samples) {}
+    Mapper(const Sound& sound, ScorePlaces& places, std::vector<std::vector<bool>>& notes,
+           int64_t samples)
+        : sound_(sound), places_(places), notes_(notes), until_(samples) {}
 
     void line(int64_t line, std::string_view text, int ending) override {
         places_.line(line, text, ending);
     }
     void read(int32_t channel, int32_t command, int64_t line, int64_t column,
               int64_t length) override {
-        // Nothing else is ever looked up, and a score is mostly notes and rests anyway.
-        if (isNoteOrRest(
-                sound_.channels[static_cast<size_t>(channel)].text(static_cast<size_t>(command))))
-            places_.read(channel, command, line, column, length);
+        // Every command, so that runs of them on a line share their line: a cursor on one
+        // that is no note goes on to the next note.
+        places_.read(channel, command, line, column, length);
+        const auto c = static_cast<size_t>(channel);
+        if (c >= notes_.size()) notes_.resize(c + 1);
+        notes_[c].push_back(isNoteOrRest(sound_.channels[c].text(static_cast<size_t>(command))));
     }
     void declared(int32_t channel, int64_t line, int64_t column) override {
         places_.declared(channel, line, column);
@@ -71,8 +79,10 @@ public:
         until_ = *nth;
         count_ = 0;
         for (auto& notes : heard_) {
+            const size_t kept = notes.size();
             while (!notes.empty() && notes.back().from >= until_)
                 notes.pop_back();
+            if (notes.size() < kept) notes.shrink_to_fit();
             count_ += notes.size();
         }
     }
@@ -85,6 +95,7 @@ public:
 private:
     const Sound& sound_;
     ScorePlaces& places_;
+    std::vector<std::vector<bool>>& notes_;
     int64_t until_;
     size_t count_ = 0;
     std::vector<std::vector<Heard>> heard_; // by channel, in order of `from`
@@ -95,9 +106,10 @@ private:
 ScoreMap ScoreMap::read(const std::string& name, const std::string& text, int64_t samples,
                         int32_t rate) {
     samples = std::max<int64_t>(samples, 0);
-    auto places = std::make_shared<ScorePlaces>();
+    auto written = std::make_shared<Written>();
+    ScorePlaces* const places = &written->places;
     Sound sound;
-    Mapper mapper(sound, *places, samples);
+    Mapper mapper(sound, *places, written->notes, samples);
     sound.observer = &mapper;
     loadScoreAt(sound, *places, name, &text);
     {
@@ -123,7 +135,7 @@ ScoreMap ScoreMap::read(const std::string& name, const std::string& text, int64_
             notes.push_back({h.from, h.to, p.line, p.column, p.length, h.rest});
         }
     }
-    map.places_ = std::move(places);
+    map.written_ = std::move(written);
     return map;
 }
 
@@ -138,23 +150,33 @@ const HeardNote* ScoreMap::at(size_t c, int64_t sample) const {
 }
 
 int64_t ScoreMap::firstHeard(int64_t line, int64_t column) const {
-    if (!places_) return -1;
+    if (!written_) return -1;
+    const ScorePlaces& places = written_->places;
     // Texts of commands never overlap: the first command over all channels whose text ends
     // past the place is the one covering it, or else the next one.
     bool found = false;
     size_t channel = 0;
     TextPlace best;
     for (size_t c = 0; c < channels_.size(); ++c) {
-        const auto& reads = places_->reads(static_cast<int32_t>(c));
-        auto editor = [this](const ScorePlaces::Read& r) {
-            return places_->editorPlace({r.line, r.column, r.length});
-        };
-        auto first = std::partition_point(reads.begin(), reads.end(), [&](const auto& r) {
-            const TextPlace p = editor(r);
-            return p.line < line || (p.line == line && p.column + p.length <= column);
-        });
-        if (first == reads.end()) continue;
-        const TextPlace p = editor(*first);
+        const auto ch = static_cast<int32_t>(c);
+        auto editor = [&](size_t i) { return places.editorPlace(places.readAt(ch, i)); };
+        // The first command whose text ends past the place, and the first note from there.
+        const size_t count = places.readCount(ch);
+        size_t lo = 0, hi = count;
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            const TextPlace p = editor(mid);
+            if (p.line < line || (p.line == line && p.column + p.length <= column))
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo == count) continue; // nothing past the place, or nothing written at all
+        const auto& notes = written_->notes[c];
+        while (lo < count && !notes[lo])
+            ++lo;
+        if (lo == count) continue;
+        const TextPlace p = editor(lo);
         if (!found || std::tie(p.line, p.column) < std::tie(best.line, best.column)) {
             found = true;
             channel = c;

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-class ScorePlaces;
-
 // One note or rest as it is heard: the samples [from, to) of the rendering it occupies, and the
 // place of its text in the score (line and column counted as --check counts them: 1-based, an
 // editor's lines; `length` = bytes of the command's text, e.g. "c8." is 3, so an editor can mark
@@ -28,8 +26,8 @@ struct HeardNote {
 
 struct ChannelMap {
     std::string name; // as the score spells it
-    std::vector<HeardNote>
-        notes; // in order of `from`; over the whole rendering (repeats and rewinds included)
+    // In order of `from`; over the whole rendering (repeats and rewinds included).
+    std::vector<HeardNote> notes;
 };
 
 class ScoreMap {
@@ -42,8 +40,8 @@ public:
     // Reads where each channel's notes sound in a rendering of `samples` samples at `rate`,
     // from the score's text (told in errors as `name`), exactly as the player renders it.
     // Load errors propagate as from examineScore/loadScore (SoundError, ScoreError with its place).
-    // Besides the notes kept, the map holds the place of every note and rest written in the text
-    // (about 24 bytes each).
+    // Besides the notes kept, the map holds the place of every command written in the text
+    // (about 8 bytes each).
     static ScoreMap read(const std::string& name, const std::string& text, int64_t samples,
                          int32_t rate);
 
@@ -53,7 +51,8 @@ public:
     const HeardNote* at(size_t c, int64_t sample) const; // binary search, O(log n)
     // The first sample at which the note (or rest) whose text covers the place (line, column) --
     // or, when none covers it, the first note after that place in the text -- begins to be heard;
-    // -1 when no note there is heard within the rendering. "Play from the cursor" starts there.
+    // -1 when no note there is heard within the rendering (or within mappedUntil(), where the map
+    // was cut). "Play from the cursor" starts there.
     int64_t firstHeard(int64_t line, int64_t column) const;
 
     // Every note and rest that begins before this sample is in the map: the rendering's length,
@@ -63,8 +62,9 @@ public:
     int64_t samples() const { return samples_; }
 
 private:
+    struct Written; // where every command stands in the text, and which are notes or rests
     std::vector<ChannelMap> channels_;
-    std::shared_ptr<const ScorePlaces> places_; // every note and rest written, by channel
+    std::shared_ptr<const Written> written_;
     int64_t samples_ = 0;
     int64_t mappedUntil_ = 0;
 };

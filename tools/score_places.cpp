@@ -10,9 +10,16 @@ void ScorePlaces::line(int64_t line, std::string_view text, int ending) {
 }
 
 void ScorePlaces::read(int32_t ch, int32_t command, int64_t line, int64_t column, int64_t length) {
-    const auto most = static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
-    channel(ch).reads.push_back(
-        {line, column, command, static_cast<uint32_t>(std::min(length, most))});
+    constexpr auto most = static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
+    Channel& c = channel(ch);
+    const bool follows =
+        !c.runs.empty() && c.runs.back().line == line &&
+        c.runs.back().command + static_cast<int64_t>(c.reads.size() - c.runs.back().first) ==
+            command &&
+        column - c.runs.back().column <= most;
+    if (!follows) c.runs.push_back({line, column, command, c.reads.size()});
+    c.reads.push_back({static_cast<uint32_t>(column - c.runs.back().column),
+                       static_cast<uint32_t>(std::min(length, most))});
 }
 
 void ScorePlaces::declared(int32_t ch, int64_t line, int64_t column) {
@@ -37,10 +44,30 @@ ScorePlaces::Channel& ScorePlaces::channel(int32_t ch) {
     return channels_[static_cast<size_t>(ch)];
 }
 
-const std::vector<ScorePlaces::Read>& ScorePlaces::reads(int32_t ch) const {
-    static const std::vector<Read> none;
-    return static_cast<size_t>(ch) < channels_.size() ? channels_[static_cast<size_t>(ch)].reads
-                                                      : none;
+std::vector<ScorePlaces::Run>::const_iterator ScorePlaces::Channel::runOf(int64_t command) const {
+    auto run = std::upper_bound(runs.begin(), runs.end(), command,
+                                [](int64_t k, const Run& r) { return k < r.command; });
+    if (run == runs.begin()) return runs.end();
+    --run;
+    const size_t end = run + 1 == runs.end() ? reads.size() : (run + 1)->first;
+    return command - run->command < static_cast<int64_t>(end - run->first) ? run : runs.end();
+}
+
+TextPlace ScorePlaces::Channel::place(const Run& run, size_t read) const {
+    return {run.line, run.column + reads[read].column, reads[read].length};
+}
+
+size_t ScorePlaces::readCount(int32_t ch) const {
+    return static_cast<size_t>(ch) < channels_.size()
+               ? channels_[static_cast<size_t>(ch)].reads.size()
+               : 0;
+}
+
+TextPlace ScorePlaces::readAt(int32_t ch, size_t i) const {
+    const Channel& c = channels_[static_cast<size_t>(ch)];
+    auto run = std::upper_bound(c.runs.begin(), c.runs.end(), i,
+                                [](size_t k, const Run& r) { return k < r.first; });
+    return c.place(*(run - 1), i);
 }
 
 TextPlace ScorePlaces::declaredAt(int32_t ch) const {
@@ -59,10 +86,9 @@ TextPlace ScorePlaces::placeOf(int32_t ch, int64_t command) const {
         if (command >= copy->at + copy->count) break;
         command = copy->from + (command - copy->at) % copy->period;
     }
-    auto r = std::lower_bound(c.reads.begin(), c.reads.end(), command,
-                              [](const Read& x, int64_t k) { return x.command < k; });
-    if (r == c.reads.end() || r->command != command) return c.declared;
-    return {r->line, r->column, r->length};
+    const auto run = c.runOf(command);
+    if (run == c.runs.end()) return c.declared;
+    return c.place(*run, run->first + static_cast<size_t>(command - run->command));
 }
 
 TextPlace ScorePlaces::editorPlace(TextPlace place) const {

@@ -4,7 +4,9 @@
 // the map of what is heard when both read places through here.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,14 +52,9 @@ public:
     bool brokenAt(int64_t line) const { return !breaks_.empty() && breaks_.back().line == line; }
 
     // The commands told for `channel`, in the order of their index, which is their order in
-    // the text too.
-    struct Read {
-        int64_t line;
-        int64_t column;
-        int32_t command;
-        uint32_t length; // held at 2^32 - 1: no command is that long but a hostile one
-    };
-    const std::vector<Read>& reads(int32_t channel) const;
+    // the text too: how many, and the place of the i-th, on the loader's lines.
+    size_t readCount(int32_t channel) const;
+    TextPlace readAt(int32_t channel, size_t i) const;
     size_t channelCount() const { return channels_.size(); }
 
 private:
@@ -67,10 +64,54 @@ private:
         int64_t from;   // the part copied ...
         int64_t period; // ... and its length
     };
+    // Commands told one after the other on one line share a run, so that a command costs
+    // eight bytes: a score can hold sixteen million of them.
+    struct Run {
+        int64_t line;
+        int64_t column;  // what the run's columns count from
+        int64_t command; // the run's first command
+        size_t first;    // its first entry in `reads`
+    };
+    struct Read {
+        uint32_t column; // past the run's
+        uint32_t length; // held at 2^32 - 1: no command is that long but a hostile one
+    };
+    // Grows without moving what it holds: a vector that doubles holds its contents twice
+    // over for a moment, and the reads of a large score take a hundred megabytes.
+    class Reads {
+    public:
+        void push_back(const Read& read) {
+            if (size_ == capacity_) {
+                blocks_.push_back(std::make_unique<Read[]>(kFirst << blocks_.size()));
+                capacity_ += kFirst << (blocks_.size() - 1);
+            }
+            const size_t i = size_++;
+            const size_t k = blockOf(i);
+            blocks_[k][i - kFirst * ((size_t{1} << k) - 1)] = read;
+        }
+        const Read& operator[](size_t i) const {
+            const size_t k = blockOf(i);
+            return blocks_[k][i - kFirst * ((size_t{1} << k) - 1)];
+        }
+        size_t size() const { return size_; }
+
+    private:
+        static constexpr size_t kFirst = 4; // most channels hold few commands
+        static size_t blockOf(size_t i) {
+            return static_cast<size_t>(std::bit_width(i / kFirst + 1)) - 1;
+        }
+        std::vector<std::unique_ptr<Read[]>> blocks_;
+        size_t size_ = 0;
+        size_t capacity_ = 0;
+    };
     struct Channel {
         TextPlace declared;
-        std::vector<Read> reads;  // in order of command
+        std::vector<Run> runs;    // in order of command
+        Reads reads;              // in order of command
         std::vector<Copy> copies; // in order of `at`, never overlapping
+        // The run that holds `command`, or runs.end().
+        std::vector<Run>::const_iterator runOf(int64_t command) const;
+        TextPlace place(const Run& run, size_t read) const;
     };
     Channel& channel(int32_t channel);
 
