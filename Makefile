@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 
 .PHONY: all deps build build-asan build-fuzz run test test-native test-asan test-fuzz bench clean format \
         build-windows test-windows install uninstall package package-windows test-package \
-        web serve-web test-web test-web-render test-web-browser
+        web serve-web test-web test-web-render test-web-browser test-web-studio
 
 all: build
 
@@ -79,15 +79,20 @@ test-package: build package-windows
 export NODE_PATH := $(NODE_PATH)$(if $(NODE_PATH),:)/usr/share/nodejs:/usr/lib/nodejs
 WEB_JOBS ?= $(shell n=$$(nproc 2>/dev/null || echo 2); [ $$n -gt 2 ] && n=2; echo $$n)
 
-# The player as a web page in build-web/site/: index.html, marrowtone.js, marrowtone.wasm and
-# the examples, with Debian's Emscripten and the system libraries it ships compiled.
-web: deps
+# The site in build-web/site/: the studio (index.html, its bundled editor, its engine module
+# and service worker), the player page (player.html, marrowtone.js, marrowtone.wasm) and the
+# examples, with Debian's Emscripten and the system libraries it ships compiled. The editor's
+# packages come from npm, installed from the studio's lockfile.
+web/studio/node_modules/.package-lock.json: web/studio/package-lock.json
+	@cd web/studio && npm ci --no-audit --no-fund --silent
+
+web: deps web/studio/node_modules/.package-lock.json
 	@emcmake cmake -S . -B build-web -DMARROWTONE_WEB=ON \
 	    -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build-web -j $(WEB_JOBS)
 
 serve-web: web
-	@echo "Marrowtone at http://127.0.0.1:8080/ (Ctrl+C stops the server)"
+	@echo "Marrowtone at http://127.0.0.1:8080/ (the studio; the player is player.html; Ctrl+C stops the server)"
 	@python3 -m http.server 8080 --bind 127.0.0.1 --directory build-web/site
 
 # The page's renderer against marrowtone-render, byte for byte, in node.
@@ -102,7 +107,12 @@ tests/web/node_modules/.package-lock.json: tests/web/package-lock.json
 test-web-browser: build web tests/web/node_modules/.package-lock.json
 	@node tests/web/browser_test.js build-web/site build/marrowtone-render examples
 
-test-web: test-web-render test-web-browser
+# The studio in the same browser: diagnostics, playing, live edits, solo, sharing, the WAV
+# export, offline visits and a page that stays responsive under a huge score.
+test-web-studio: build web tests/web/node_modules/.package-lock.json
+	@node tests/web/studio_test.js build-web/site build/marrowtone-render
+
+test-web: test-web-render test-web-browser test-web-studio
 
 bench: build
 	@build/bench/sound_bench

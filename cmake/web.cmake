@@ -16,6 +16,7 @@ add_subdirectory(platform)
 add_subdirectory(framework)
 add_subdirectory(controls)
 add_subdirectory(app)
+add_subdirectory(tools)
 # The desktop program's entry installs no web driver: only the page's entry is built.
 set_target_properties(marrowtone PROPERTIES EXCLUDE_FROM_ALL ON)
 add_subdirectory(web)

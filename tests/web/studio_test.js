@@ -1,0 +1,364 @@
+// The studio page in Debian's chromium, headless: problems shown where marrowtone-render
+// --check finds them, the samples handed to Web Audio against the tool's bytes, an edit
+// heard from where the sound was, a share link, the WAV export, a visit without network,
+// and a page that answers while a huge score renders. The console stays free of errors.
+//
+//   node studio_test.js <site folder> <marrowtone-render>
+'use strict';
+
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+const zlib = require('zlib');
+const { fork, spawnSync } = require('child_process');
+const puppeteer = process.argv[2] === '--serve' ? null : require('puppeteer-core');
+
+const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+const firstVisitLimit = 500 * 1024; // bytes, gzip-compressed
+const longTaskLimitMs = 200;
+
+function fail(text) {
+  throw new Error(text);
+}
+
+function startServer(root) {
+  const child = fork(__filename, ['--serve', root], { stdio: 'inherit' });
+  return new Promise((resolve, reject) => {
+    child.once('message', (port) => resolve({ child, port }));
+    child.once('exit', (code) => reject(new Error(`the server ended (${code})`)));
+  });
+}
+
+function serve(root) {
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                  '.css': 'text/css', '.mml': 'text/plain', '.svg': 'image/svg+xml',
+                  '.webmanifest': 'application/manifest+json' };
+  const server = http.createServer((req, res) => {
+    let name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    if (name.endsWith('/')) name += 'index.html';
+    const file = path.join(root, path.normalize(name));
+    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
+                         'Cache-Control': 'no-store' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// The tool on `text` saved as score.mml, as the page names its score.
+function tool(work, text, args) {
+  fs.writeFileSync(path.join(work, 'score.mml'), text);
+  const r = spawnSync(nativeRenderer, args, { cwd: work, maxBuffer: 64 << 20, encoding: 'buffer' });
+  if (r.error) throw r.error;
+  return { status: r.status, out: r.stdout, err: r.stderr.toString().trim() };
+}
+
+// Every buffer handed to Web Audio, and every source's start with its offset.
+function hookAudio() {
+  window.__audio = { buffers: [], starts: [] };
+  const copy = AudioBuffer.prototype.copyToChannel;
+  AudioBuffer.prototype.copyToChannel = function (samples, channel, offset) {
+    const bytes = new Uint8Array(samples.length);
+    for (let i = 0; i < samples.length; ++i) bytes[i] = Math.round(samples[i] * 128 + 128);
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000)
+      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    window.__audio.buffers.push({ rate: this.sampleRate, base64: btoa(text) });
+    return copy.call(this, samples, channel, offset);
+  };
+  const start = AudioBufferSourceNode.prototype.start;
+  AudioBufferSourceNode.prototype.start = function (when, offset) {
+    window.__audio.starts.push(offset || 0);
+    return start.call(this, when, offset);
+  };
+  window.__longTasks = [];
+  new PerformanceObserver((list) => {
+    for (const e of list.getEntries()) window.__longTasks.push(e.duration);
+  }).observe({ type: 'longtask', buffered: true });
+}
+
+const step = (text) => console.log('  ' + text);
+
+async function main() {
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-studio-'));
+  let server = await startServer(siteDir);
+  const url = `http://127.0.0.1:${server.port}/`;
+  const browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    userDataDir: path.join(work, 'profile'),
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync',
+           '--autoplay-policy=user-gesture-required'],
+  });
+  const consoleErrors = [];
+  const watch = (page) => {
+    page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
+    page.on('pageerror', (e) => consoleErrors.push(String(e)));
+  };
+  try {
+    const page = await browser.newPage();
+    watch(page);
+    await page.evaluateOnNewDocument(hookAudio);
+    const editor = '::-p-aria([name="Score"][role="textbox"])';
+    const button = (name) => `::-p-aria([name="${name}"][role="button"])`;
+    const open = async (p, address) => {
+      await p.goto(address, { waitUntil: 'load' });
+      await p.waitForFunction(() => window.studio && window.studio.ready);
+      return p.evaluate(() => window.studio.editableAt);
+    };
+    const setScore = (text) => page.evaluate((t) => {
+      const v = window.studio.view;
+      v.dispatch({ changes: { from: 0, to: v.state.doc.length, insert: t } });
+    }, text);
+    // The problems shown once the check of the editor's present text has come back.
+    const checked = async () => {
+      await page.waitForFunction(() => {
+        const s = window.studio;
+        return s.engine.busy() === null && !Object.keys(s.engine.wanted).length;
+      });
+      return page.$$eval('#problems .problem', (items) => items.map((e) => e.textContent));
+    };
+    const played = async (count) => {
+      await page.waitForFunction((n) => window.__audio.buffers.length >= n, {}, count);
+      return page.evaluate((n) => window.__audio.buffers[n - 1], count);
+    };
+    const expectSamples = (buffer, text, what) => {
+      const expected = tool(work, text, ['score.mml', '-']);
+      if (expected.status !== 0) fail(`marrowtone-render failed: ${expected.err}`);
+      const got = Buffer.from(buffer.base64, 'base64');
+      if (buffer.rate !== 11025) fail(`played at ${buffer.rate} Hz`);
+      if (!got.equals(expected.out)) {
+        let at = 0;
+        while (at < got.length && got[at] === expected.out[at]) ++at;
+        fail(`${what}: ${got.length} samples played, ${expected.out.length} rendered; ` +
+             `first difference at ${at}`);
+      }
+    };
+
+    console.log('the studio:');
+    const editable = await open(page, url);
+    const fetched = await page.evaluate(() => [performance.getEntriesByType('navigation')[0].name,
+      ...performance.getEntriesByType('resource').map((e) => e.name)]);
+    await page.waitForFunction(() => navigator.serviceWorker.controller !== null ||
+                                      navigator.serviceWorker.ready.then(() => true));
+    let raw = 0;
+    let gzip = 0;
+    const files = new Set(fetched.map((u) => new URL(u).pathname.replace(/\/$/, '/index.html')));
+    for (const file of ['/sw.js', '/marrowtone_studio.js', '/marrowtone_studio.wasm']) files.add(file);
+    for (const name of files) {
+      const bytes = fs.readFileSync(path.join(siteDir, name));
+      raw += bytes.length;
+      gzip += zlib.gzipSync(bytes, { level: 9 }).length;
+    }
+    console.log(`first visit: ${files.size} files, ${raw} bytes, ${gzip} gzip-compressed ` +
+                `(limit ${firstVisitLimit}); editable ${editable.toFixed(0)} ms after the navigation`);
+    if (gzip > firstVisitLimit) fail('the first visit transfers too much');
+
+    // A faulty score typed in: the problems of --check, at their places.
+    const faulty = 'A t120 o4 c d e x f\nB o9 c\n';
+    await page.click(editor);
+    await page.keyboard.down('Control');
+    await page.keyboard.press('a');
+    await page.keyboard.up('Control');
+    await page.keyboard.type(faulty);
+    await page.waitForFunction((t) => window.studio.view.state.doc.toString() === t, {}, faulty);
+    const shown = await checked();
+    const expected = tool(work, faulty, ['--check', 'score.mml']).out.toString().trim().split('\n')
+      .map((l) => l.replace(/^score\.mml:(\d+):(\d+): /, '$1:$2 '));
+    if (JSON.stringify(shown) !== JSON.stringify(expected))
+      fail(`problems ${JSON.stringify(shown)}, --check ${JSON.stringify(expected)}`);
+    await page.click('#problems .problem');
+    const cursor = await page.evaluate(() => {
+      const v = window.studio.view;
+      const head = v.state.selection.main.head;
+      const line = v.state.doc.lineAt(head);
+      return `${line.number}:${head - line.from + 1}`;
+    });
+    if (!expected[0].startsWith(cursor + ' ')) fail(`the problem took the cursor to ${cursor}`);
+    step(`${shown.length} problems as --check finds them; the first took the cursor to ${cursor}`);
+
+    const overflow = 'A t120 o4 c d e\nA c99999999999999999999\n';
+    await setScore(overflow);
+    await checked();
+    const error = await page.$eval('#error', (e) => e.textContent);
+    const toolError = tool(work, overflow, ['score.mml', '-']).err;
+    if (error !== toolError) fail(`shown ${JSON.stringify(error)}, the tool ${JSON.stringify(toolError)}`);
+    step(`a score that does not load: ${error}`);
+
+    // Played as the tool renders it.
+    const song = fs.readFileSync(path.join(siteDir, 'examples', 'three-voices.mml'), 'utf8');
+    await setScore(song);
+    await checked();
+    await page.click(button('Play'));
+    expectSamples(await played(1), song, 'three-voices.mml');
+    step('three-voices.mml played as marrowtone-render renders it');
+
+    // An edit while playing is heard from where the sound was.
+    await page.waitForFunction(() => window.studio.output.position() > 1);
+    const before = await page.evaluate(() => window.studio.output.position());
+    await page.click(editor);
+    await page.keyboard.press('End');
+    await page.keyboard.down('Control');
+    await page.keyboard.press('End');
+    await page.keyboard.up('Control');
+    await page.keyboard.type('\nC o5 v40 c d e f g');
+    const edited = await page.evaluate(() => window.studio.view.state.doc.toString());
+    await page.waitForFunction((t) => window.studio.state.heardText === t, {}, edited);
+    const [last, offset] = await page.evaluate(() => [window.__audio.buffers.at(-1), window.__audio.starts.at(-1)]);
+    expectSamples(last, edited, 'the edited score');
+    if (!(offset > before)) fail(`the edit started at ${offset} s, the sound was at ${before} s`);
+    step(`the edit was heard from ${offset.toFixed(2)} s on (the sound was at ${before.toFixed(2)} s)`);
+    await page.click(button('Stop'));
+    await page.waitForFunction(() => window.studio.output.position() === null);
+
+    // How soon a keystroke is checked and heard in a score of 10 KB.
+    const voices = ['LEAD', 'ALTO', 'TENOR', 'BASS'];
+    let ten = '; four voices\n';
+    for (let i = 0; ten.length < 10240; ++i)
+      ten += `${voices[i % 4]} t150 o${2 + i % 4} v30 l16 ${'cdefgab'.repeat(12).split('').reverse().slice(i % 5).join(' ')}\n`;
+    await setScore(ten);
+    await checked();
+    const typeAtStart = async (what) => {
+      await page.click(editor);
+      await page.keyboard.down('Control');
+      await page.keyboard.press('Home');
+      await page.keyboard.up('Control');
+      await page.keyboard.type(what);
+      return page.evaluate(() => window.studio.view.state.doc.toString());
+    };
+    const typed = await typeAtStart('A c ');
+    await checked();
+    await page.click(button('Play'));
+    await page.waitForFunction((t) => window.studio.state.heardKey === t, {}, typed);
+    const tenEdited = await typeAtStart('d ');
+    await page.waitForFunction((t) => window.studio.state.heardKey === t, {}, tenEdited);
+    await checked();
+    const latency = await page.evaluate(() => {
+      const s = window.studio.stats;
+      return { heard: s.heardLatency.at(-1), checked: s.checkLatency.at(-2),
+               output: (window.studio.output.context.baseLatency || 0) * 1000 };
+    });
+    console.log(`a ${ten.length}-byte score: keystroke to problems ${latency.checked.toFixed(0)} ms; ` +
+                `while playing, to the new sound started ${latency.heard.toFixed(0)} ms (the output adds ` +
+                `${latency.output.toFixed(0)} ms)`);
+    await page.click(button('Stop'));
+    await page.waitForFunction(() => window.studio.output.position() === null);
+
+    // A solo is the score without the other channels' lines.
+    const soloed = 'A t120 o4 l8 c d e f\nB t120 o2 l2 c g\nA g a b > c\n';
+    await setScore(soloed);
+    await checked();
+    await page.click(button('Solo A'));
+    await page.waitForFunction(() => document.querySelector('[aria-label="Solo A"]').getAttribute('aria-pressed') === 'true');
+    await page.click(button('Play'));
+    await page.waitForFunction((t) => window.studio.state.heardKey === t + '\0B', {}, soloed);
+    const alone = soloed.split('\n').filter((l) => !l.startsWith('B')).join('\n');
+    expectSamples(await page.evaluate(() => window.__audio.buffers.at(-1)), alone, 'A alone');
+    await page.click(button('Stop'));
+    await page.click(button('Solo A'));
+    step('Solo A played the score without B\'s line');
+
+    // Shared through the address, text with bytes beyond ASCII intact.
+    const greeting = '; Grüße, ünïcödé ♪ 🎹\nA t120 o4 l8 c d e f g4\n';
+    await setScore(greeting);
+    await checked();
+    await page.click(button('Share'));
+    await page.waitForFunction(() => location.hash.startsWith('#score='));
+    const link = await page.evaluate(() => location.href);
+    const other = await browser.newPage();
+    watch(other);
+    await open(other, link);
+    await other.waitForFunction((t) => {
+      const s = window.studio;
+      return s.view.state.doc.toString() === t && s.state.rendered && s.state.rendered.key === t;
+    }, {}, greeting);
+    await other.close();
+    step(`the share link (${link.length - url.length} characters after the page) opened the same text, ready to play`);
+
+    // The WAV file, as the tool writes it.
+    const downloads = path.join(work, 'downloads');
+    fs.mkdirSync(downloads);
+    const cdp = await page.createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await setScore(song);
+    await checked();
+    await page.click(button('Export WAV'));
+    await page.waitForFunction(() => document.getElementById('announce').textContent.startsWith('Saved'));
+    // The browser writes the file under another name first and renames it when complete.
+    const saved = await new Promise((resolve, reject) => {
+      const until = Date.now() + 30000;
+      const look = () => {
+        const wav = fs.readdirSync(downloads).find((n) => n.endsWith('.wav'));
+        if (wav) resolve(path.join(downloads, wav));
+        else if (Date.now() > until) reject(new Error('no WAV file was downloaded'));
+        else setTimeout(look, 50);
+      };
+      look();
+    });
+    tool(work, song, ['score.mml', 'expected.wav']);
+    if (!fs.readFileSync(saved).equals(fs.readFileSync(path.join(work, 'expected.wav'))))
+      fail('the exported WAV differs from marrowtone-render\'s');
+    step('Export WAV wrote the file marrowtone-render writes');
+
+    // A huge score renders in the worker; the page keeps answering, and the memory it
+    // took is given back.
+    const huge = 'A l64 [c]16777000\n';
+    await page.evaluate(() => { window.__longTasks.length = 0; });
+    await setScore(huge);
+    await page.waitForFunction(() => !document.getElementById('progress').hidden);
+    await checked();
+    const figures = await page.evaluate(() => ({
+      longest: Math.max(0, ...window.__longTasks), memory: window.studio.stats.memory }));
+    await setScore(song);
+    await checked();
+    const after = await page.evaluate(() => window.studio.stats.memory);
+    console.log(`huge score: longest main-thread task ${figures.longest.toFixed(0)} ms ` +
+                `(limit ${longTaskLimitMs}); engine memory ${figures.memory} bytes after it, ` +
+                `${after} bytes for the next score`);
+    if (figures.longest > longTaskLimitMs) fail('a main-thread task took too long');
+    if (!(after < figures.memory)) fail('the memory of the huge score was not given back');
+    step('a huge score rendered in the worker without holding up the page');
+
+    // A second visit without network opens and plays.
+    await page.evaluate(async () => {
+      await navigator.serviceWorker.ready;
+    });
+    server.child.removeAllListeners('exit');
+    server.child.kill();
+    server = null;
+    await page.setOfflineMode(true);
+    await open(page, url);
+    await checked();
+    const offline = await page.evaluate(() => window.studio.view.state.doc.toString());
+    await page.click(button('Play'));
+    expectSamples(await played(1), offline, 'offline');
+    step('with the server gone, a second visit opened and played');
+
+    if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
+    const stats = await page.evaluate(() => window.studio.stats);
+    console.log('web studio: all passed, no console errors');
+    return stats;
+  } finally {
+    await browser.close();
+    if (server) {
+      server.child.removeAllListeners('exit');
+      server.child.kill();
+    }
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+}
+
+if (process.argv[2] === '--serve') {
+  serve(path.resolve(process.argv[3])).then((server) => process.send(server.address().port));
+  process.on('disconnect', () => process.exit(0));
+} else main().catch((e) => {
+  console.error('web studio: FAILED: ' + (e && e.stack || e));
+  process.exit(1);
+});

@@ -1,0 +1,75 @@
+// The studio's engine off the page's thread: loading, checking and rendering may take
+// seconds for a huge score, and the page must answer meanwhile. One job at a time, in the
+// order the page sends them; the page keeps at most one in flight.
+'use strict';
+
+importScripts('marrowtone_studio.js');
+
+const ready = createStudio();
+const encoder = new TextEncoder();
+
+// Copies `text` into the module for the length of `fn(at, size)`.
+function withBytes(module, text, fn) {
+  const bytes = encoder.encode(text);
+  const at = module._malloc(bytes.length || 1);
+  module.HEAPU8.set(bytes, at);
+  try {
+    return fn(at, bytes.length);
+  } finally {
+    module._free(at);
+  }
+}
+
+// Runs an export on the score (and on `extra` text, when given) and reads what it left.
+function call(module, fn, text, extra) {
+  const status = withBytes(module, text, (at, size) => (extra === undefined
+    ? module[fn](at, size)
+    : withBytes(module, extra, (at2, size2) => module[fn](at, size, at2, size2))));
+  return readResult(module, status);
+}
+
+function readResult(module, status) {
+  const size = module._ms_bytes_size();
+  const from = module._ms_bytes();
+  const count = module._ms_notes_size();
+  const notes = module._ms_notes() / 8;
+  return {
+    status,
+    text: module.UTF8ToString(module._ms_text()),
+    bytes: size ? module.HEAPU8.slice(from, from + size) : null,
+    notes: count ? module.HEAPF64.slice(notes, notes + count) : null,
+  };
+}
+
+onmessage = async (event) => {
+  const job = event.data;
+  const started = performance.now();
+  let module = null;
+  let reply;
+  try {
+    module = await ready;
+    if (job.kind === 'check') {
+      const r = call(module, '_ms_check', job.text);
+      reply = Object.assign(JSON.parse(r.text), { pcm: r.bytes, notes: r.notes });
+    } else if (job.kind === 'render') {
+      const r = call(module, '_ms_render', job.text, job.silenced.join('\n'));
+      reply = r.status === 0 ? { pcm: r.bytes } : { error: r.text };
+    } else if (job.kind === 'cursor') {
+      const sample = withBytes(module, job.text,
+                               (at, size) => module._ms_first_heard(at, size, job.line, job.column));
+      reply = sample === -2 ? { error: module.UTF8ToString(module._ms_text()) } : { sample };
+    } else if (job.kind === 'wav') {
+      const r = call(module, '_ms_wav', job.text);
+      reply = r.status === 0 ? { wav: r.bytes } : { error: r.text };
+    }
+  } catch (e) {
+    // Out of memory and the like: the page starts a fresh worker for the next job.
+    reply = { error: 'Error: ' + (e && e.message || e), broken: true };
+  }
+  reply.id = job.id;
+  reply.kind = job.kind;
+  reply.ms = performance.now() - started;
+  reply.memory = module ? module.HEAPU8.length : 0;
+  const transfer = ['pcm', 'wav', 'notes'].filter((k) => reply[k]).map((k) => reply[k].buffer);
+  postMessage(reply, transfer);
+};

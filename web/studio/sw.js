@@ -1,0 +1,34 @@
+// Keeps the studio working without a network: everything a visit needs is kept on the
+// first one. The network is asked first, so a new build is seen as soon as it is served;
+// the kept copy answers when the network does not.
+'use strict';
+
+const KEPT = 'marrowtone-studio';
+const FILES = ['./', 'index.html', 'studio.js', 'studio.css', 'studio_worker.js',
+               'marrowtone_studio.js', 'marrowtone_studio.wasm', 'manifest.webmanifest',
+               'icon.svg', 'examples/three-voices.mml'];
+
+self.addEventListener('install', (event) => {
+  event.waitUntil(caches.open(KEPT).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
+});
+
+self.addEventListener('activate', (event) => {
+  event.waitUntil(self.clients.claim());
+});
+
+self.addEventListener('fetch', (event) => {
+  const request = event.request;
+  if (request.method !== 'GET' || new URL(request.url).origin !== location.origin) return;
+  event.respondWith((async () => {
+    const cache = await caches.open(KEPT);
+    try {
+      const response = await fetch(request);
+      if (response.ok) await cache.put(request, response.clone());
+      return response;
+    } catch (e) {
+      const kept = await cache.match(request, { ignoreSearch: true });
+      if (kept) return kept;
+      throw e;
+    }
+  })());
+});
