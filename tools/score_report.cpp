@@ -522,9 +522,17 @@ private:
                 continue;
             }
             std::string names;
-            for (size_t ch = 0; ch < w.channels.size(); ++ch)
-                if (w.channels[ch])
+            // A few names say which voices; a score of thousands would make the line unreadable.
+            constexpr int kNamed = 16;
+            int named = 0, unnamed = 0;
+            for (size_t ch = 0; ch < w.channels.size(); ++ch) {
+                if (!w.channels[ch]) continue;
+                if (named++ < kNamed)
                     names += (names.empty() ? "" : ", ") + shown(nameOf(static_cast<int32_t>(ch)));
+                else
+                    ++unnamed;
+            }
+            if (unnamed > 0) names += " and " + std::to_string(unnamed) + " more";
             warnings_.push_back({p.line, p.column,
                                  "the voices add up to " + std::to_string(w.peak) +
                                      " and wrap past 255 from " + secondsText(w.begin, rate_) +

@@ -194,6 +194,16 @@ TEST_F(Authoring, CheckTellsWhereTheVoicesWrapAndAnEmptyReportForACleanScore) {
     EXPECT_EQ(r.out, wraps + ":3:8: warning: the voices add up to 300 and wrap past 255 from "
                              "0.000 s to 2.176 s (K, L), and 1 more time later\n");
 
+    // A crowd of voices is named by its first few.
+    std::string crowd;
+    for (int c = 0; c < 20; ++c)
+        crowd += "V" + std::to_string(c) + " v20 c1\n";
+    r = run(dir, {"--check", "--seconds", "1", dir.write("crowd.mml", crowd)});
+    EXPECT_NE(r.out.find("(V0, V1, V2, V3, V4, V5, V6, V7, V8, V9, V10, V11, V12, V13, V14, V15 "
+                         "and 4 more)"),
+              std::string::npos)
+        << r.out;
+
     // Every command of the language, each heard as written, and loud chords that stay below
     // 256: nothing to tell.
     const std::string clean =
