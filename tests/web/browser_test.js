@@ -1,18 +1,19 @@
-// The page in Debian's chromium, headless, driven as a user would: the window and its menu
-// found by their roles and names, scores opened through the file picker, the samples
-// handed to Web Audio compared with marrowtone-render's bytes, a second score cutting the
-// first, a cancelled picker, Exit, and a score that does not load. The page's console must
-// stay free of errors throughout.
+// The player page in Debian's chromium, headless, driven as a user would: the window and
+// its menu found by their roles and names, scores opened through the file picker, a drop
+// and the examples, the samples handed to Web Audio compared with marrowtone-render's
+// bytes, a second score cutting the first, a long load, a cancelled picker, Exit, a score
+// that does not load, a phone's screen and a module that does not arrive. The page's
+// console must stay free of errors throughout.
 //
 //   node browser_test.js <site folder> <marrowtone-render> <examples folder>
 'use strict';
 
 const fs = require('fs');
-const http = require('http');
 const os = require('os');
 const path = require('path');
-const { fork, spawnSync } = require('child_process');
-const puppeteer = process.argv[2] === '--serve' ? null : require('puppeteer-core');
+const { spawnSync } = require('child_process');
+const puppeteer = require('puppeteer-core');
+const { startServer, stopServer } = require('./site_server');
 
 const [siteDir, nativeRenderer, examplesDir] = process.argv.slice(2).map((p) => p && path.resolve(p));
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
@@ -21,35 +22,6 @@ const shownLimitMs = 1000;
 
 function fail(text) {
   throw new Error(text);
-}
-
-// The page's server runs in a process of its own, so that the suite's own work (running
-// marrowtone-render, decoding samples) never holds up a response.
-function startServer(root) {
-  const child = fork(__filename, ['--serve', root], { stdio: 'inherit' });
-  return new Promise((resolve, reject) => {
-    child.once('message', (port) => resolve({ child, port }));
-    child.once('exit', (code) => reject(new Error(`the server ended (${code})`)));
-  });
-}
-
-function serve(root) {
-  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-                  '.css': 'text/css', '.mml': 'text/plain' };
-  const server = http.createServer((req, res) => {
-    let name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
-    if (name.endsWith('/')) name += 'index.html';
-    const file = path.join(root, path.normalize(name));
-    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
-                         'Cache-Control': 'no-store' });
-    fs.createReadStream(file).pipe(res);
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 function native(file) {
@@ -355,16 +327,12 @@ async function main() {
     console.log('web browser: all passed, no console errors');
   } finally {
     await browser.close();
-    server.child.removeAllListeners('exit');
-    server.child.kill();
+    stopServer(server);
     fs.rmSync(work, { recursive: true, force: true });
   }
 }
 
-if (process.argv[2] === '--serve') {
-  serve(path.resolve(process.argv[3])).then((server) => process.send(server.address().port));
-  process.on('disconnect', () => process.exit(0));
-} else main().catch((e) => {
+main().catch((e) => {
   console.error('web browser: FAILED: ' + (e && e.stack || e));
   process.exit(1);
 });

@@ -7,12 +7,12 @@
 'use strict';
 
 const fs = require('fs');
-const http = require('http');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { fork, spawnSync } = require('child_process');
-const puppeteer = process.argv[2] === '--serve' ? null : require('puppeteer-core');
+const { spawnSync } = require('child_process');
+const puppeteer = require('puppeteer-core');
+const { startServer, stopServer } = require('./site_server');
 
 const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
@@ -21,34 +21,6 @@ const longTaskLimitMs = 200;
 
 function fail(text) {
   throw new Error(text);
-}
-
-function startServer(root) {
-  const child = fork(__filename, ['--serve', root], { stdio: 'inherit' });
-  return new Promise((resolve, reject) => {
-    child.once('message', (port) => resolve({ child, port }));
-    child.once('exit', (code) => reject(new Error(`the server ended (${code})`)));
-  });
-}
-
-function serve(root) {
-  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-                  '.css': 'text/css', '.mml': 'text/plain', '.svg': 'image/svg+xml',
-                  '.webmanifest': 'application/manifest+json' };
-  const server = http.createServer((req, res) => {
-    let name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
-    if (name.endsWith('/')) name += 'index.html';
-    const file = path.join(root, path.normalize(name));
-    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
-                         'Cache-Control': 'no-store' });
-    fs.createReadStream(file).pipe(res);
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 // The tool on `text` saved as score.mml, as the page names its score.
@@ -330,8 +302,7 @@ async function main() {
     await page.evaluate(async () => {
       await navigator.serviceWorker.ready;
     });
-    server.child.removeAllListeners('exit');
-    server.child.kill();
+    stopServer(server);
     server = null;
     await page.setOfflineMode(true);
     await open(page, url);
@@ -348,17 +319,13 @@ async function main() {
   } finally {
     await browser.close();
     if (server) {
-      server.child.removeAllListeners('exit');
-      server.child.kill();
+      stopServer(server);
     }
     fs.rmSync(work, { recursive: true, force: true });
   }
 }
 
-if (process.argv[2] === '--serve') {
-  serve(path.resolve(process.argv[3])).then((server) => process.send(server.address().port));
-  process.on('disconnect', () => process.exit(0));
-} else main().catch((e) => {
+main().catch((e) => {
   console.error('web studio: FAILED: ' + (e && e.stack || e));
   process.exit(1);
 });
