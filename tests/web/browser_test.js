@@ -11,12 +11,9 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { spawnSync } = require('child_process');
-const puppeteer = require('puppeteer-core');
-const { startServer, stopServer } = require('./site_server');
+const { startServer, stopServer, launchBrowser, runTool, recordBuffers } = require('./suite_support');
 
 const [siteDir, nativeRenderer, examplesDir] = process.argv.slice(2).map((p) => p && path.resolve(p));
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const sizeLimit = 1.5e6; // bytes of script and module together
 const shownLimitMs = 1000;
 
@@ -25,25 +22,12 @@ function fail(text) {
 }
 
 function native(file) {
-  const r = spawnSync(nativeRenderer, [path.basename(file), '-'],
-                      { cwd: path.dirname(file), maxBuffer: 64 << 20, encoding: 'buffer' });
-  if (r.error) throw r.error;
-  return { status: r.status, out: r.stdout, err: r.stderr.toString().trim() };
+  return runTool(nativeRenderer, path.dirname(file), [path.basename(file), '-']);
 }
 
-// Records every buffer the page hands to Web Audio, and every start and stop, in order.
+// Records every start and stop of a source, in order (after recordBuffers).
 function hookAudio() {
-  window.__audio = { buffers: [], events: [] };
-  const copy = AudioBuffer.prototype.copyToChannel;
-  AudioBuffer.prototype.copyToChannel = function (samples, channel, offset) {
-    const bytes = new Uint8Array(samples.length);
-    for (let i = 0; i < samples.length; ++i) bytes[i] = Math.round(samples[i] * 128 + 128);
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 0x8000)
-      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    window.__audio.buffers.push({ rate: this.sampleRate, channel, base64: btoa(text) });
-    return copy.call(this, samples, channel, offset);
-  };
+  window.__audio.events = [];
   const start = AudioBufferSourceNode.prototype.start;
   const stop = AudioBufferSourceNode.prototype.stop;
   let next = 1;
@@ -101,19 +85,13 @@ async function main() {
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-web-browser-'));
   const server = await startServer(siteDir);
   const url = `http://127.0.0.1:${server.port}/player.html`;
-  const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    userDataDir: path.join(work, 'profile'),
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           '--autoplay-policy=user-gesture-required'],
-  });
+  const browser = await launchBrowser(path.join(work, 'profile'));
   const consoleErrors = [];
   try {
     const page = await browser.newPage();
     page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
     page.on('pageerror', (e) => consoleErrors.push(String(e)));
+    await page.evaluateOnNewDocument(recordBuffers);
     await page.evaluateOnNewDocument(hookAudio);
 
     const dialog = '::-p-aria([name="Marrowtone"][role="dialog"])';

@@ -10,12 +10,9 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { spawnSync } = require('child_process');
-const puppeteer = require('puppeteer-core');
-const { startServer, stopServer } = require('./site_server');
+const { startServer, stopServer, launchBrowser, runTool, recordBuffers } = require('./suite_support');
 
 const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const firstVisitLimit = 500 * 1024; // bytes, gzip-compressed
 const longTaskLimitMs = 200;
 
@@ -26,24 +23,12 @@ function fail(text) {
 // The tool on `text` saved as score.mml, as the page names its score.
 function tool(work, text, args) {
   fs.writeFileSync(path.join(work, 'score.mml'), text);
-  const r = spawnSync(nativeRenderer, args, { cwd: work, maxBuffer: 64 << 20, encoding: 'buffer' });
-  if (r.error) throw r.error;
-  return { status: r.status, out: r.stdout, err: r.stderr.toString().trim() };
+  return runTool(nativeRenderer, work, args);
 }
 
-// Every buffer handed to Web Audio, and every source's start with its offset.
+// Every source's start with its offset (after recordBuffers).
 function hookAudio() {
-  window.__audio = { buffers: [], starts: [] };
-  const copy = AudioBuffer.prototype.copyToChannel;
-  AudioBuffer.prototype.copyToChannel = function (samples, channel, offset) {
-    const bytes = new Uint8Array(samples.length);
-    for (let i = 0; i < samples.length; ++i) bytes[i] = Math.round(samples[i] * 128 + 128);
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 0x8000)
-      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    window.__audio.buffers.push({ rate: this.sampleRate, base64: btoa(text) });
-    return copy.call(this, samples, channel, offset);
-  };
+  window.__audio.starts = [];
   const start = AudioBufferSourceNode.prototype.start;
   AudioBufferSourceNode.prototype.start = function (when, offset) {
     window.__audio.starts.push(offset || 0);
@@ -61,14 +46,7 @@ async function main() {
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-studio-'));
   let server = await startServer(siteDir);
   const url = `http://127.0.0.1:${server.port}/`;
-  const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    userDataDir: path.join(work, 'profile'),
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           '--autoplay-policy=user-gesture-required'],
-  });
+  const browser = await launchBrowser(path.join(work, 'profile'));
   const consoleErrors = [];
   const watch = (page) => {
     page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
@@ -77,6 +55,7 @@ async function main() {
   try {
     const page = await browser.newPage();
     watch(page);
+    await page.evaluateOnNewDocument(recordBuffers);
     await page.evaluateOnNewDocument(hookAudio);
     const editor = '::-p-aria([name="Score"][role="textbox"])';
     const button = (name) => `::-p-aria([name="${name}"][role="button"])`;

@@ -1,0 +1,88 @@
+// What the browser suites share: the site served as a plain static server would, in a
+// process of its own, so that a suite's own work (running marrowtone-render, decoding
+// samples) never holds up a response; marrowtone-render's bytes; and the samples a page
+// hands to Web Audio, read back as the bytes they were made from.
+'use strict';
+
+const fs = require('fs');
+const http = require('http');
+const path = require('path');
+const { fork, spawnSync } = require('child_process');
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                '.css': 'text/css', '.mml': 'text/plain', '.svg': 'image/svg+xml',
+                '.webmanifest': 'application/manifest+json' };
+
+function serve(root) {
+  const server = http.createServer((req, res) => {
+    let name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+    if (name.endsWith('/')) name += 'index.html';
+    const file = path.join(root, path.normalize(name));
+    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      res.end();
+      return;
+    }
+    res.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream',
+                         'Cache-Control': 'no-store' });
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// Resolves to { child, port } once the server listens.
+function startServer(root) {
+  const child = fork(__filename, [root], { stdio: 'inherit' });
+  return new Promise((resolve, reject) => {
+    child.once('message', (port) => resolve({ child, port }));
+    child.once('exit', (code) => reject(new Error(`the server ended (${code})`)));
+  });
+}
+
+function stopServer(server) {
+  server.child.removeAllListeners('exit');
+  server.child.kill();
+}
+
+// Debian's chromium, headless, with a profile of its own in `profile`; the browser is the
+// system's, never downloaded.
+function launchBrowser(profile) {
+  return require('puppeteer-core').launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    userDataDir: profile,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync',
+           '--autoplay-policy=user-gesture-required'],
+  });
+}
+
+// marrowtone-render run with `args` in `cwd`.
+function runTool(tool, cwd, args) {
+  const r = spawnSync(tool, args, { cwd, maxBuffer: 64 << 20, encoding: 'buffer' });
+  if (r.error) throw r.error;
+  return { status: r.status, out: r.stdout, err: r.stderr.toString().trim() };
+}
+
+// Given to the page before its own scripts (evaluateOnNewDocument): every buffer it hands to
+// Web Audio, in window.__audio.buffers, as base64 of the unsigned 8-bit samples.
+function recordBuffers() {
+  window.__audio = { buffers: [] };
+  const copy = AudioBuffer.prototype.copyToChannel;
+  AudioBuffer.prototype.copyToChannel = function (samples, channel, offset) {
+    const bytes = new Uint8Array(samples.length);
+    for (let i = 0; i < samples.length; ++i) bytes[i] = Math.round(samples[i] * 128 + 128);
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000)
+      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    window.__audio.buffers.push({ rate: this.sampleRate, channel, base64: btoa(text) });
+    return copy.call(this, samples, channel, offset);
+  };
+}
+
+if (require.main === module) {
+  serve(path.resolve(process.argv[2])).then((server) => process.send(server.address().port));
+  process.on('disconnect', () => process.exit(0));
+}
+
+module.exports = { startServer, stopServer, launchBrowser, runTool, recordBuffers };
