@@ -536,7 +536,7 @@ mergeInto(LibraryManager.library, {
     if (!source) return;
     delete MT.sources[token];
     source.onended = null;
-    var now = MT.context.currentTime;
+    var now = source.context.currentTime;
     source.fade.gain.cancelScheduledValues(now);
     source.fade.gain.setValueAtTime(source.fade.gain.value, now);
     source.fade.gain.linearRampToValueAtTime(0, now + MT.fadeSeconds);
