@@ -198,12 +198,31 @@ TEST(RenderProgram, ReadsAScoreFromStandardInputAndWritesRawSamples) {
 }
 
 // Played to its end on the system's wave output (the suites give Wine a sound server): a
-// success, not a sound taken for lost.
+// success, not a sound taken for lost, also from a moment on and with a channel muted.
 TEST(RenderProgram, PlaysAScoreToItsEnd) {
     TempFolder temp;
-    std::ofstream(temp.path() / L"short.mml", std::ios::binary) << "A t150 v70 l8 cdefg\n";
-    const Captured c = runToolIn(temp.path(), {L"--play", L"--seconds", L"1", L"short.mml"});
-    EXPECT_EQ(c.status, 0u);
+    std::ofstream(temp.path() / L"short.mml", std::ios::binary) << "A t150 v70 l8 cdefg\nB o2 c1\n";
+    for (const std::vector<std::wstring>& args :
+         {std::vector<std::wstring>{L"--play", L"--seconds", L"1", L"short.mml"},
+          {L"--play", L"--seconds", L"1", L"--from", L"0.5", L"--mute", L"B", L"short.mml"}}) {
+        const Captured c = runToolIn(temp.path(), args);
+        EXPECT_EQ(c.status, 0u);
+    }
+}
+
+// From a moment on, one channel alone: the tail of what the score gives without the other's line.
+TEST(RenderProgram, RendersFromAMomentWithOneChannelAlone) {
+    TempFolder temp;
+    std::ofstream(temp.path() / L"two.mml", std::ios::binary) << "A t150 v70 l8 cdefg\nB o2 c1\n";
+    std::ofstream(temp.path() / L"one.mml", std::ios::binary) << "A t150 v70 l8 cdefg\n";
+    const Captured c = runToolIn(
+        temp.path(), {L"--seconds", L"1", L"--from", L"0:00.5", L"--solo", L"A", L"two.mml", L"-"});
+    ASSERT_EQ(c.status, 0u);
+    Sound sound;
+    sound.load(utf8((temp.path() / L"one.mml").wstring()));
+    std::vector<uint8_t> pcm(11025);
+    sound.render(pcm, 11025);
+    EXPECT_TRUE(c.out == std::string(pcm.begin() + 5512, pcm.end()));
 }
 
 TEST(RenderProgram, AMissingNonAsciiFileIsAnErrorWithStatusOne) {
