@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -204,15 +205,18 @@ void addPulse(uint8_t* buffer, int64_t from, int64_t to, int64_t period, uint8_t
     });
 }
 
+// Where `mix` is null the channel is walked and told without adding a sample, up to `end`;
+// with `onePass` it ends at its first rewind.
 template <bool Observed>
-void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
-                   int32_t& position);
+void renderChannel(const Sound& sound, uint8_t* mix, int64_t end, int32_t sampleRate, int32_t index,
+                   int32_t& position, bool onePass = false);
 
 } // namespace
 
 int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     if (buffer.empty()) return 0;
     std::memset(buffer.data(), 0, buffer.size());
+    const auto end = static_cast<int64_t>(buffer.size());
     uint32_t rendered = 0;
     for (const auto& [name, index] : channelIndex) {
         breatheEvery(rendered, 0x3F);
@@ -220,22 +224,40 @@ int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
         if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
             continue;
         if (observer)
-            renderChannel<true>(*this, buffer, sampleRate, index, pos->second);
+            renderChannel<true>(*this, buffer.data(), end, sampleRate, index, pos->second);
         else
-            renderChannel<false>(*this, buffer, sampleRate, index, pos->second);
+            renderChannel<false>(*this, buffer.data(), end, sampleRate, index, pos->second);
     }
     return 0;
+}
+
+void Sound::trace(int64_t samples, int32_t sampleRate) {
+    if (!observer || samples <= 0) return;
+    uint32_t traced = 0;
+    for (const auto& [name, index] : channelIndex) {
+        breatheEvery(traced, 0x3F);
+        auto pos = channelPos.find(name);
+        if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
+            continue;
+        renderChannel<true>(*this, nullptr, samples, sampleRate, index, pos->second);
+    }
+}
+
+void Sound::tracePass(int32_t index, int32_t sampleRate) {
+    if (!observer || index < 0 || static_cast<size_t>(index) >= channels.size()) return;
+    int32_t position = 0;
+    renderChannel<true>(*this, nullptr, std::numeric_limits<int64_t>::max(), sampleRate, index,
+                        position, true);
 }
 
 namespace {
 
 template <bool Observed>
-void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
-                   int32_t& position) {
+void renderChannel(const Sound& sound, uint8_t* mix, int64_t end, int32_t sampleRate, int32_t index,
+                   int32_t& position, bool onePass) {
     [[maybe_unused]] SoundObserver* const observer = sound.observer;
     const auto& noteFreq = sound.noteFreq;
     const CommandList& list = sound.channels[index];
-    const int64_t end = static_cast<int64_t>(buffer.size());
     const Program loop = compile<Observed>(list, 0, observer, index, end);
     const Program head =
         position == 0 ? Program() : compile<Observed>(list, position, observer, index, end);
@@ -268,6 +290,7 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
 
         if (kind == RewindEvent) {
             position = positionAfter;
+            if (onePass) return;
             // A list that holds nothing to play would rewind forever without a
             // sample passing: the channel stops here instead.
             if (rewound && !metSound) {
@@ -297,7 +320,7 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
                                                          noteFreq[voice.octave][voice.semitone]);
                 if (period >= 3) {
                     const int64_t to = std::min(sample + std::min(g, n), end);
-                    addPulse(buffer.data(), sample, to, period, level);
+                    if (mix) addPulse(mix, sample, to, period, level);
                     if constexpr (Observed)
                         observer->sounds(index, positionAfter - 1, sample, to, period, level);
                 } else if constexpr (Observed) {

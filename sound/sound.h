@@ -210,6 +210,13 @@ public:
 
     // Clears `buffer` and adds every channel's samples into it. Always returns 0.
     virtual int32_t render(std::span<uint8_t> buffer, int32_t sampleRate);
+    // Tells the observer what a rendering of `samples` samples would, and moves the read
+    // positions as it would, without a buffer: for tools that look at a rendering again.
+    void trace(int64_t samples, int32_t sampleRate);
+    // Tells the observer of one pass of channel `index` from its first command, as a rendering
+    // from the start plays it, to its first rewind however long that takes: what lies past a
+    // buffer's end. The read positions stay.
+    void tracePass(int32_t index, int32_t sampleRate);
 
     void addCommand(const std::string& name, const std::string& cmd, int32_t value);
     void declareChannel(const std::string& name);

@@ -130,8 +130,7 @@ ScoreMap ScoreMap::read(const std::string& name, const std::string& text, int64_
         auto& notes = map.channels_[c].notes;
         notes.reserve(heard.size());
         for (const Mapper::Heard& h : heard) {
-            const TextPlace p =
-                places->editorPlace(places->placeOf(static_cast<int32_t>(c), h.command));
+            const TextPlace p = places->placeOf(static_cast<int32_t>(c), h.command);
             notes.push_back({h.from, h.to, p.line, p.column, p.length, h.rest});
         }
     }
@@ -159,7 +158,7 @@ int64_t ScoreMap::firstHeard(int64_t line, int64_t column) const {
     TextPlace best;
     for (size_t c = 0; c < channels_.size(); ++c) {
         const auto ch = static_cast<int32_t>(c);
-        auto editor = [&](size_t i) { return places.editorPlace(places.readAt(ch, i)); };
+        auto editor = [&](size_t i) { return places.readAt(ch, i); };
         // The first command whose text ends past the place, and the first note from there.
         const size_t count = places.readCount(ch);
         size_t lo = 0, hi = count;

@@ -3,40 +3,43 @@
 #include <algorithm>
 #include <limits>
 
-void ScorePlaces::line(int64_t line, std::string_view text, int ending) {
-    if (ending != 0xFF) return;
-    const int64_t column = static_cast<int64_t>(text.size()) + 1;
-    breaks_.push_back({line, column, column + (brokenAt(line - 1) ? breaks_.back().shift : 0)});
+void ScorePlaces::line(int64_t, std::string_view text, int ending) {
+    afterBreak_ = lastEnding_ == 0xFF;
+    if (afterBreak_) {
+        shift_ += lastLength_ + 1;
+    } else {
+        ++editorLine_;
+        shift_ = 0;
+    }
+    claimed_ = false;
+    lastLength_ = static_cast<int64_t>(text.size());
+    lastEnding_ = ending;
 }
 
-void ScorePlaces::read(int32_t ch, int32_t command, int64_t line, int64_t column, int64_t length) {
+void ScorePlaces::read(int32_t ch, int32_t command, int64_t, int64_t column, int64_t length) {
     constexpr auto most = static_cast<int64_t>(std::numeric_limits<uint32_t>::max());
     Channel& c = channel(ch);
+    column += shift_;
     const bool follows =
-        !c.runs.empty() && c.runs.back().line == line &&
+        !c.runs.empty() && c.runs.back().line == editorLine_ && c.runs.back().claimed == claimed_ &&
         c.runs.back().command + static_cast<int64_t>(c.reads.size() - c.runs.back().first) ==
             command &&
         column - c.runs.back().column <= most;
-    if (!follows) c.runs.push_back({line, column, command, c.reads.size()});
+    if (!follows) c.runs.push_back({editorLine_, column, command, c.reads.size(), claimed_});
     c.reads.push_back({static_cast<uint32_t>(column - c.runs.back().column),
                        static_cast<uint32_t>(std::min(length, most))});
 }
 
-void ScorePlaces::declared(int32_t ch, int64_t line, int64_t column) {
-    channel(ch).declared = {line, column, 0};
+void ScorePlaces::declared(int32_t ch, int64_t, int64_t column) {
+    channel(ch).declared = here(column);
 }
 
 void ScorePlaces::repeated(int32_t ch, int32_t from, int32_t to, int64_t count) {
     channel(ch).copies.push_back({to, count, from, to - from});
 }
 
-void ScorePlaces::failed(int64_t line, int64_t column, std::string_view reason) {
-    failure_ = Failure{{line, column, 0}, std::string(reason)};
-}
-
-std::optional<ScorePlaces::Failure> ScorePlaces::failure() const {
-    if (!failure_) return std::nullopt;
-    return Failure{editorPlace(failure_->place), failure_->reason};
+void ScorePlaces::failed(int64_t, int64_t column, std::string_view reason) {
+    failure_ = Failure{here(column), std::string(reason)};
 }
 
 ScorePlaces::Channel& ScorePlaces::channel(int32_t ch) {
@@ -54,7 +57,7 @@ std::vector<ScorePlaces::Run>::const_iterator ScorePlaces::Channel::runOf(int64_
 }
 
 TextPlace ScorePlaces::Channel::place(const Run& run, size_t read) const {
-    return {run.line, run.column + reads[read].column, reads[read].length};
+    return {run.line, run.column + reads[read].column, reads[read].length, run.claimed};
 }
 
 size_t ScorePlaces::readCount(int32_t ch) const {
@@ -89,14 +92,4 @@ TextPlace ScorePlaces::placeOf(int32_t ch, int64_t command) const {
     const auto run = c.runOf(command);
     if (run == c.runs.end()) return c.declared;
     return c.place(*run, run->first + static_cast<size_t>(command - run->command));
-}
-
-TextPlace ScorePlaces::editorPlace(TextPlace place) const {
-    auto after = std::lower_bound(breaks_.begin(), breaks_.end(), place.line,
-                                  [](const Break& b, int64_t l) { return b.line < l; });
-    const auto before = after - breaks_.begin();
-    if (after != breaks_.begin() && (after - 1)->line == place.line - 1)
-        place.column += (after - 1)->shift;
-    place.line -= before;
-    return place;
 }

@@ -15,44 +15,42 @@
 struct TextPlace {
     int64_t line = 0;
     int64_t column = 0;
-    int64_t length = 0; // bytes of the command's text; 0 for a channel's name
+    int64_t length = 0;   // bytes of the command's text; 0 for a channel's name
+    bool claimed = false; // on a line that one warning stands for, whole
 };
 
 class ScorePlaces {
 public:
-    // What the loader tells, handed on by an observer.
+    // What the loader tells, handed on by an observer. Places are kept as an editor counts
+    // them, worked out as each line comes: a file of 0xFF bytes is millions of the loader's
+    // lines on one of the editor's, and nothing is kept per line.
     void line(int64_t line, std::string_view text, int ending);
     void read(int32_t channel, int32_t command, int64_t line, int64_t column, int64_t length);
     void declared(int32_t channel, int64_t line, int64_t column);
     void repeated(int32_t channel, int32_t from, int32_t to, int64_t count);
     void failed(int64_t line, int64_t column, std::string_view reason);
+    // The loader's line being read is one that a single warning stands for, whole: what is
+    // read on it from here on is marked so.
+    void claim() { claimed_ = true; }
 
-    // Where command `command` of `channel` was written, on the loader's lines: a copy made
-    // by a repeat leads back to its original, a command never told to the channel's name.
+    // Where command `command` of `channel` was written, as an editor counts: a copy made by a
+    // repeat leads back to its original, a command never told to the channel's name.
     TextPlace placeOf(int32_t channel, int64_t command) const;
     TextPlace declaredAt(int32_t channel) const;
-    // A place on the loader's lines as an editor counts it.
-    TextPlace editorPlace(TextPlace place) const;
+    // A column of the loader's line being read, as an editor counts.
+    TextPlace here(int64_t column) const { return {editorLine_, column + shift_, 0, claimed_}; }
+    // Whether the loader's line before the one being read ended in a 0xFF.
+    bool afterBreak() const { return afterBreak_; }
 
     struct Failure {
         TextPlace place; // as an editor counts
         std::string reason;
     };
     // Where the load stopped, if it did.
-    std::optional<Failure> failure() const;
-
-    // Each 0xFF that ends a loader's line within an editor's line.
-    struct Break {
-        int64_t line;   // the loader's line it ends
-        int64_t column; // of the 0xFF
-        int64_t shift;  // columns before the next loader line on the editor's line
-    };
-    const std::vector<Break>& breaks() const { return breaks_; }
-    // Whether loader line `line` ended in a 0xFF.
-    bool brokenAt(int64_t line) const { return !breaks_.empty() && breaks_.back().line == line; }
+    std::optional<Failure> failure() const { return failure_; }
 
     // The commands told for `channel`, in the order of their index, which is their order in
-    // the text too: how many, and the place of the i-th, on the loader's lines.
+    // the text too: how many, and the place of the i-th.
     size_t readCount(int32_t channel) const;
     TextPlace readAt(int32_t channel, size_t i) const;
     size_t channelCount() const { return channels_.size(); }
@@ -71,6 +69,7 @@ private:
         int64_t column;  // what the run's columns count from
         int64_t command; // the run's first command
         size_t first;    // its first entry in `reads`
+        bool claimed;
     };
     struct Read {
         uint32_t column; // past the run's
@@ -116,6 +115,13 @@ private:
     Channel& channel(int32_t channel);
 
     std::vector<Channel> channels_;
-    std::vector<Break> breaks_;
-    std::optional<Failure> failure_; // on the loader's lines
+    std::optional<Failure> failure_;
+    // The loader's line being read: the editor's line it is on, the columns before it there,
+    // and whether it is claimed.
+    int64_t editorLine_ = 0;
+    int64_t shift_ = 0;
+    bool claimed_ = false;
+    bool afterBreak_ = false;
+    int64_t lastLength_ = 0; // of the loader's line before
+    int lastEnding_ = '\n';
 };

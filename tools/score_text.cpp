@@ -10,7 +10,8 @@ namespace score_text {
 
 namespace {
 
-// How long a channel name --info shows, in characters: a name may be a whole line.
+// How long a channel name --info shows, in characters, and how many bytes a warning quotes:
+// a name may be a whole line.
 constexpr size_t kShownNameLength = 40;
 
 // The length of the UTF-8 sequence of printable text at `s`, or 0 where there is none.
@@ -35,6 +36,9 @@ size_t printableUtf8(std::string_view s) {
 
 std::string shown(std::string_view bytes) {
     std::string out;
+    // A name or a run of skipped bytes may be a whole file: what is quoted of it is cut.
+    const bool cut = bytes.size() > kShownNameLength;
+    if (cut) bytes = bytes.substr(0, kShownNameLength);
     for (unsigned char c : bytes) {
         if (c >= 0x20 && c < 0x7F && c != '\\') {
             out += static_cast<char>(c);
@@ -44,7 +48,7 @@ std::string shown(std::string_view bytes) {
             out += hex;
         }
     }
-    return out;
+    return cut ? out + "..." : out;
 }
 
 // A channel name as --info shows it: as text where it is UTF-8, escaped bytes elsewhere,

@@ -9,7 +9,8 @@
 
 namespace score_text {
 
-// Bytes as text, every byte outside printable ASCII (and the backslash) as \xHH.
+// Bytes as text, every byte outside printable ASCII (and the backslash) as \xHH; past 40
+// bytes, cut with "...".
 std::string shown(std::string_view bytes);
 // A channel name as --info shows it: as text where it is UTF-8, escaped bytes elsewhere, cut
 // when long.
