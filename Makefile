@@ -116,6 +116,7 @@ test-web: test-web-render test-web-browser test-web-studio
 
 bench: build
 	@build/bench/sound_bench
+	@build/bench/check_bench
 	@build/bench/process_bench
 	@if [ -x build/bench/message_wake_bench ]; then \
 	    sh tests/desktop/with_display.sh build/bench/message_wake_bench; fi

@@ -5,6 +5,7 @@
 #include "tools/playback.h"
 #include "tools/render_tool.h"
 #include "tools/score_report.h"
+#include "tools/warning_list.h"
 
 #include <atomic>
 #include <chrono>
@@ -498,6 +499,42 @@ TEST_F(Authoring, CheckNamesAnotherDialectAndSumsUpWhatIsPastFiftyWarnings) {
     EXPECT_EQ(count(out, "\n"), 51u);
     EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1),
               "35:3: warning: and 29 more warnings from here on\n");
+}
+
+TEST_F(Authoring, WarningsPastTheKeptOnesAreCountedWithoutTheirText) {
+    WarningList list(3);
+    int built = 0;
+    for (int line = 1; line <= 1000; ++line)
+        list.add(line, 1, [&] { return std::to_string(++built); });
+    list.add(0, 5, [&] { return std::to_string(++built); }); // before them all: kept
+    EXPECT_EQ(list.count(), 1001u);
+    EXPECT_EQ(built, 4);
+    const std::vector<ScoreWarning> kept = list.take();
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].text, "4");
+    EXPECT_EQ(kept[2].text, "2");
+}
+
+TEST_F(Authoring, CheckQuotesALongNameCutTellsLengthsThatWrapAndNotesPastTheMinute) {
+    std::string quoted;
+    for (int i = 0; i < 40; ++i)
+        quoted += "\\x00";
+    EXPECT_EQ(checked(std::string(100000, '\0') + "\n"),
+              "1:1: warning: channel '" + quoted +
+                  "...' holds no note or rest: it plays nothing\n");
+    // A length is kept in 24 bits with its sign: 16777217 plays as 1, 8388608 as below zero.
+    EXPECT_EQ(checked("A c16777217 d8388608 e8388607\n"),
+              "1:3: warning: 'c16777217' has a length past 8388607, which wraps: it plays as "
+              "length 1\n"
+              "1:13: warning: 'd8388608' has a length past 8388607, which wraps: it plays the "
+              "default length\n");
+    // At t60 a whole note is 3500000 / 60 = 58333 samples: the twelfth begins at 641663, within
+    // the minute's 661500, the thirteenth at 699996; twenty last 1166660 samples.
+    std::string score = "A t60 ";
+    for (int i = 0; i < 20; ++i)
+        score += "c1 ";
+    EXPECT_EQ(checked(score + "\n"), "1:43: warning: channel 'A' lasts 105.819 s: from here on it "
+                                     "begins after 60.000 s and is never heard\n");
 }
 
 TEST_F(Authoring, CheckGivesOneWarningPerMistakeAndHintsAtSharps) {
