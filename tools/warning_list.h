@@ -16,7 +16,7 @@ class WarningList {
 public:
     explicit WarningList(size_t kept) : kept_(kept) {}
 
-    // Whether a warning at this place would be kept: one that would not need no text.
+    // Whether a warning at this place would be kept; one that would not is only counted.
     bool keeps(int64_t line, int64_t column) const {
         return heap_.size() < kept_ ||
                std::tie(line, column) <
