@@ -9,13 +9,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
