@@ -205,18 +205,26 @@ void addPulse(uint8_t* buffer, int64_t from, int64_t to, int64_t period, uint8_t
     });
 }
 
-// Where `mix` is null the channel is walked and told without adding a sample, up to `end`;
-// with `onePass` it ends at its first rewind.
-template <bool Observed>
-void renderChannel(const Sound& sound, uint8_t* mix, int64_t end, int32_t sampleRate, int32_t index,
-                   int32_t& position, bool onePass = false);
+// Traced, the channel is walked and told without adding a sample (`buffer` is unused), up to
+// `tracedEnd`; with `onePass` it ends at its first rewind. The player's rendering is not traced.
+template <bool Observed, bool Traced = false>
+void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
+                   int32_t& position, int64_t tracedEnd = 0, bool onePass = false);
+
+// The watched renderings, out of line: the player's own keeps the registers of its loop.
+#if defined(__GNUC__)
+[[gnu::noinline]]
+#endif
+void renderObserved(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate,
+                    int32_t index, int32_t& position) {
+    renderChannel<true>(sound, buffer, sampleRate, index, position);
+}
 
 } // namespace
 
 int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     if (buffer.empty()) return 0;
     std::memset(buffer.data(), 0, buffer.size());
-    const auto end = static_cast<int64_t>(buffer.size());
     uint32_t rendered = 0;
     for (const auto& [name, index] : channelIndex) {
         breatheEvery(rendered, 0x3F);
@@ -224,9 +232,9 @@ int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
         if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
             continue;
         if (observer)
-            renderChannel<true>(*this, buffer.data(), end, sampleRate, index, pos->second);
+            renderObserved(*this, buffer, sampleRate, index, pos->second);
         else
-            renderChannel<false>(*this, buffer.data(), end, sampleRate, index, pos->second);
+            renderChannel<false>(*this, buffer, sampleRate, index, pos->second);
     }
     return 0;
 }
@@ -239,25 +247,27 @@ void Sound::trace(int64_t samples, int32_t sampleRate) {
         auto pos = channelPos.find(name);
         if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
             continue;
-        renderChannel<true>(*this, nullptr, samples, sampleRate, index, pos->second);
+        renderChannel<true, true>(*this, {}, sampleRate, index, pos->second, samples);
     }
 }
 
 void Sound::tracePass(int32_t index, int32_t sampleRate) {
     if (!observer || index < 0 || static_cast<size_t>(index) >= channels.size()) return;
     int32_t position = 0;
-    renderChannel<true>(*this, nullptr, std::numeric_limits<int64_t>::max(), sampleRate, index,
-                        position, true);
+    renderChannel<true, true>(*this, {}, sampleRate, index, position,
+                              std::numeric_limits<int64_t>::max(), true);
 }
 
 namespace {
 
-template <bool Observed>
-void renderChannel(const Sound& sound, uint8_t* mix, int64_t end, int32_t sampleRate, int32_t index,
-                   int32_t& position, bool onePass) {
+template <bool Observed, bool Traced>
+void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
+                   int32_t& position, [[maybe_unused]] int64_t tracedEnd,
+                   [[maybe_unused]] bool onePass) {
     [[maybe_unused]] SoundObserver* const observer = sound.observer;
     const auto& noteFreq = sound.noteFreq;
     const CommandList& list = sound.channels[index];
+    const int64_t end = Traced ? tracedEnd : static_cast<int64_t>(buffer.size());
     const Program loop = compile<Observed>(list, 0, observer, index, end);
     const Program head =
         position == 0 ? Program() : compile<Observed>(list, position, observer, index, end);
@@ -290,7 +300,8 @@ void renderChannel(const Sound& sound, uint8_t* mix, int64_t end, int32_t sample
 
         if (kind == RewindEvent) {
             position = positionAfter;
-            if (onePass) return;
+            if constexpr (Traced)
+                if (onePass) return;
             // A list that holds nothing to play would rewind forever without a
             // sample passing: the channel stops here instead.
             if (rewound && !metSound) {
@@ -320,7 +331,7 @@ void renderChannel(const Sound& sound, uint8_t* mix, int64_t end, int32_t sample
                                                          noteFreq[voice.octave][voice.semitone]);
                 if (period >= 3) {
                     const int64_t to = std::min(sample + std::min(g, n), end);
-                    if (mix) addPulse(mix, sample, to, period, level);
+                    if constexpr (!Traced) addPulse(buffer.data(), sample, to, period, level);
                     if constexpr (Observed)
                         observer->sounds(index, positionAfter - 1, sample, to, period, level);
                 } else if constexpr (Observed) {
