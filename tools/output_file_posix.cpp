@@ -15,6 +15,9 @@
 
 namespace {
 
+// What ends the process with a temporary file to remove.
+constexpr int kInterruptions[] = {SIGINT, SIGTERM, SIGHUP};
+
 // The temporary file being written, for the signal handler, which may neither allocate nor
 // lock: a fixed buffer, and a flag set only while the buffer holds a whole name.
 char temporaryName[4096 + 64];
@@ -118,14 +121,23 @@ std::string replaceFile(const std::string& name, const std::string& target, cons
     std::random_device random;
     std::string temporary;
     int fd = -1;
+    // The handler knows the name from the moment the file exists: an interruption waits for
+    // that meanwhile.
+    sigset_t interruptions, before;
+    sigemptyset(&interruptions);
+    for (int signal : kInterruptions)
+        sigaddset(&interruptions, signal);
+    pthread_sigmask(SIG_BLOCK, &interruptions, &before);
     for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
         temporary = target + ".tmp-" + std::to_string(random());
         fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                   old ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return cannotWrite(name, std::strerror(errno));
-    keepTemporary(temporary);
+    const int opening = errno;
+    if (fd >= 0) keepTemporary(temporary);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (fd < 0) return cannotWrite(name, std::strerror(opening));
     int error = old ? keepModeOf(fd, *old) : 0;
     if (error == 0) error = writePieces(fd, pieces);
     if (error == 0 && fsync(fd) != 0) error = errno;
@@ -167,7 +179,7 @@ void cleanUpOnInterruption() {
     action.sa_handler = removeTemporaryAndEnd;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal : kInterruptions) {
         // A signal the process was started to ignore (nohup, a background job) stays ignored.
         struct sigaction before {};
         if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;

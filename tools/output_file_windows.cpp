@@ -94,14 +94,19 @@ std::string replaceFile(const std::string& name, const std::wstring& target,
     std::random_device random;
     std::wstring temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD opening = 0;
     for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 8; ++attempt) {
         temporary = target + L".tmp-" + std::to_wstring(random());
+        // Known to the handler before the file exists: the handler may run at any moment.
+        keepTemporary(temporary);
         file = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+        opening = GetLastError();
+        if (file != INVALID_HANDLE_VALUE) break;
+        forgetTemporary();
+        if (opening != ERROR_FILE_EXISTS) break;
     }
-    if (file == INVALID_HANDLE_VALUE) return cannotWrite(name, systemMessage(GetLastError()));
-    keepTemporary(temporary);
+    if (file == INVALID_HANDLE_VALUE) return cannotWrite(name, systemMessage(opening));
     DWORD error = writePieces(file, pieces);
     if (error == 0 && !FlushFileBuffers(file)) error = GetLastError();
     if (!CloseHandle(file) && error == 0) error = GetLastError();

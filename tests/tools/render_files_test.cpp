@@ -101,6 +101,20 @@ TEST(RenderFiles, APipeGetsTheExactBytesAndStaysAPipe) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(received == readFile(reference)) << received.size() << " bytes";
     EXPECT_TRUE(S_ISFIFO(modeOf(pipe)));
+
+    // A reader that goes away early: a write error naming the pipe, not a silent end.
+    tool = std::thread([&] {
+        r = run(dir, {x, pipe});
+        const int end = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (end >= 0) close(end);
+    });
+    const int early = open(pipe.c_str(), O_RDONLY);
+    char head[100];
+    EXPECT_GT(read(early, head, sizeof head), 0);
+    close(early);
+    tool.join();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: cannot write '" + pipe + "': Broken pipe\n");
 }
 
 // A device node of the test's own, standing for /dev/full: every write is refused.
