@@ -2,6 +2,7 @@
 
 #include "sound/utf8_path.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ios>
 
@@ -121,19 +122,35 @@ const char* ScoreFile::describe(Kind kind) {
     case Kind::Unopened:
         break;
     }
-    return "not a regular file";
+    return "a special file";
 }
 
-ScoreFile::int_type ScoreFile::underflow() {
-    if (fd_ < 0) return traits_type::eof();
+std::streamsize ScoreFile::readFile(char* to, std::streamsize count) {
+    if (fd_ < 0) return 0;
     for (;;) {
-        const auto n = readSome(fd_, buffer_, sizeof buffer_);
-        if (n > 0) {
-            setg(buffer_, buffer_, buffer_ + n);
-            return traits_type::to_int_type(buffer_[0]);
-        }
-        if (n == 0) return traits_type::eof();
+        const auto n =
+            readSome(fd_, to, static_cast<unsigned>(std::min<std::streamsize>(count, 1 << 30)));
+        if (n >= 0) return n;
         // The stream above turns this into its bad state: a read that failed.
         if (errno != EINTR) throw std::ios_base::failure("cannot read the score");
     }
+}
+
+ScoreFile::int_type ScoreFile::underflow() {
+    const std::streamsize n = readFile(buffer_, sizeof buffer_);
+    if (n == 0) return traits_type::eof();
+    setg(buffer_, buffer_, buffer_ + n);
+    return traits_type::to_int_type(buffer_[0]);
+}
+
+std::streamsize ScoreFile::xsgetn(char* to, std::streamsize count) {
+    std::streamsize done = std::min<std::streamsize>(egptr() - gptr(), count);
+    std::copy(gptr(), gptr() + done, to);
+    gbump(static_cast<int>(done));
+    while (done < count) {
+        const std::streamsize n = readFile(to + done, count - done);
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
 }

@@ -27,8 +27,13 @@ public:
 
 protected:
     int_type underflow() override;
+    // Large reads (the loader's) go straight from the file into the reader's buffer.
+    std::streamsize xsgetn(char* to, std::streamsize count) override;
 
 private:
+    // Up to `count` bytes into `to`: 0 at the end; throws when the file cannot be read.
+    std::streamsize readFile(char* to, std::streamsize count);
+
     int fd_ = -1;
     Kind kind_ = Kind::Unopened;
     int64_t size_ = 0;
