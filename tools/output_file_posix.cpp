@@ -151,16 +151,21 @@ std::string replaceFile(const std::string& name, const std::string& target, cons
 } // namespace
 
 std::string writeOutputFile(const std::string& path, const OutputPieces& pieces) {
+    // What the name stands for, as the system follows it: also through the links of
+    // /dev/stdout and /proc, whose text names no file.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return cannotWrite(path, "it is a folder");
+        if (!S_ISREG(status.st_mode)) return writeStraight(path, path, pieces);
+    }
     std::string problem;
     const std::optional<std::string> target = followLinks(path, problem);
     if (!target) return problem;
-    struct stat status {};
     if (stat(target->c_str(), &status) != 0) {
         if (errno != ENOENT) return cannotWrite(path, std::strerror(errno));
         return replaceFile(path, *target, nullptr, pieces);
     }
-    if (S_ISDIR(status.st_mode)) return cannotWrite(path, "it is a folder");
-    if (!S_ISREG(status.st_mode)) return writeStraight(path, *target, pieces);
+    if (!S_ISREG(status.st_mode)) return cannotWrite(path, "it is no longer a regular file");
     if (access(target->c_str(), W_OK) != 0)
         return cannotWrite(path, errno == EACCES ? "the file is read-only (Permission denied)"
                                                  : std::strerror(errno));
