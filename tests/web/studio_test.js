@@ -51,6 +51,8 @@ async function main() {
   const watch = (page) => {
     page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
     page.on('pageerror', (e) => consoleErrors.push(String(e)));
+    // Leaving with unsaved edits asks first; the suite leaves.
+    page.on('dialog', (d) => d.accept());
   };
   try {
     const page = await browser.newPage();
@@ -70,10 +72,7 @@ async function main() {
     }, text);
     // The problems shown once the check of the editor's present text has come back.
     const checked = async () => {
-      await page.waitForFunction(() => {
-        const s = window.studio;
-        return s.engine.busy() === null && !Object.keys(s.engine.wanted).length;
-      });
+      await page.waitForFunction(() => window.studio.idle());
       return page.$$eval('#problems .problem', (items) => items.map((e) => e.textContent));
     };
     const played = async (count) => {
@@ -241,7 +240,7 @@ async function main() {
     await setScore(song);
     await checked();
     await page.click(button('Export WAV'));
-    await page.waitForFunction(() => document.getElementById('announce').textContent.startsWith('Saved'));
+    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Saved'));
     // The browser writes the file under another name first and renames it when complete.
     const saved = await new Promise((resolve, reject) => {
       const until = Date.now() + 30000;
