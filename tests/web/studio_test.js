@@ -101,7 +101,7 @@ async function main() {
     let raw = 0;
     let gzip = 0;
     const files = new Set(fetched.map((u) => new URL(u).pathname.replace(/\/$/, '/index.html')));
-    for (const file of ['/sw.js', '/marrowtone_studio.js', '/marrowtone_studio.wasm']) files.add(file);
+    for (const file of ['/sw.js', '/marrowtone_studio.js', '/marrowtone_studio.wasm', '/link_worker.js']) files.add(file);
     for (const name of files) {
       const bytes = fs.readFileSync(path.join(siteDir, name));
       raw += bytes.length;
@@ -110,6 +110,9 @@ async function main() {
     console.log(`first visit: ${files.size} files, ${raw} bytes, ${gzip} gzip-compressed ` +
                 `(limit ${firstVisitLimit}); editable ${editable.toFixed(0)} ms after the navigation`);
     if (gzip > firstVisitLimit) fail('the first visit transfers too much');
+    const later = ['player.html', 'page.js', 'page.css', 'window.css', 'marrowtone.js', 'marrowtone.wasm']
+      .reduce((n, f) => n + zlib.gzipSync(fs.readFileSync(path.join(siteDir, f)), { level: 9 }).length, 0);
+    console.log(`the player page, kept for offline visits once the studio is: ${later} bytes gzip-compressed`);
 
     // A faulty score typed in: the problems of --check, at their places.
     const faulty = 'A t120 o4 c d e x f\nB o9 c\n';
@@ -276,10 +279,13 @@ async function main() {
     if (!(after < figures.memory)) fail('the memory of the huge score was not given back');
     step('a huge score rendered in the worker without holding up the page');
 
-    // A second visit without network opens and plays.
+    // A second visit without network opens and plays, and the header's link to the player
+    // opens it.
     await page.evaluate(async () => {
       await navigator.serviceWorker.ready;
     });
+    await page.waitForFunction(async () => Boolean(await caches.match('player.html') &&
+                                                   await caches.match('marrowtone.wasm')));
     stopServer(server);
     server = null;
     await page.setOfflineMode(true);
@@ -290,8 +296,11 @@ async function main() {
     expectSamples(await played(1), offline, 'offline');
     step('with the server gone, a second visit opened and played');
 
-    if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
     const stats = await page.evaluate(() => window.studio.stats);
+    await page.click('header a[href="player.html"]');
+    await page.waitForSelector('::-p-aria([role="menubar"])');
+    step('and the player page opened from the cache');
+    if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
     console.log('web studio: all passed, no console errors');
     return stats;
   } finally {

@@ -7,8 +7,9 @@ export const SHOW_PROGRESS_MS = 300;
 // A worker whose module grew past this is replaced once it is idle: memory a huge score
 // took is given back.
 const MEMORY_KEPT = 96 << 20;
-// A job this far along whose text is out of date is ended: a fresh worker starts on the
-// new text sooner than the old job would finish.
+// A job whose text is out of date is ended when it has run this long, or when the last of
+// its kind took this long: a fresh worker starts on the new text sooner than the old job
+// would finish.
 const CANCEL_AFTER_MS = 150;
 
 export const stats = { checkLatency: [], heardLatency: [], longestJob: 0, cancelled: 0 };
@@ -24,6 +25,7 @@ export class Engine {
     this.holdUntil = holdUntil || (() => 0);
     this.nextId = 1;
     this.wanted = {}; // kind -> job, the latest of each kind
+    this.took = {}; // kind -> how long its last job took
     this.start();
   }
 
@@ -53,7 +55,7 @@ export class Engine {
     this.wanted[kind] = job;
     const running = this.current;
     if (running && running.kind === kind && running.text !== job.text &&
-        performance.now() - running.sent > CANCEL_AFTER_MS) {
+        Math.max(performance.now() - running.sent, this.took[kind] || 0) > CANCEL_AFTER_MS) {
       ++stats.cancelled;
       this.current = null;
       this.restart();
@@ -116,7 +118,8 @@ export class Engine {
     clearTimeout(this.busyTimer);
     this.onBusy(null, this);
     this.memory = reply.memory;
-    stats.longestJob = Math.max(stats.longestJob, performance.now() - job.sent);
+    this.took[job.kind] = performance.now() - job.sent;
+    stats.longestJob = Math.max(stats.longestJob, this.took[job.kind]);
     stats.memory = reply.memory;
     if (reply.broken) this.memory = Infinity;
     this.onReply(reply, job);

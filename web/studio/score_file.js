@@ -37,7 +37,10 @@ export class ScoreFile {
   bytesOf(text) {
     const f = this.file;
     if (f.bytes && text === f.text) return f.bytes;
-    return writeBytes(text, f.raw, f.lineBreak);
+    // Both workers ask for the same text after an edit: it is encoded once.
+    if (this.encoded && this.encoded.text === text && this.encoded.file === f) return this.encoded.bytes;
+    this.encoded = { text, file: f, bytes: writeBytes(text, f.raw, f.lineBreak) };
+    return this.encoded.bytes;
   }
 
   draft() {
@@ -87,7 +90,11 @@ export class ScoreFile {
   async replaceWith(record, message) {
     const before = this.draft();
     if (before && this.file.edited && before.text !== record.text) {
-      await writeDraft('replaced', before);
+      if (!(await writeDraft('replaced', before).then(() => true, () => false))) {
+        announce(`Nothing was opened: your unsaved ${before.name} could not be kept in this ` +
+                 'browser; save it first');
+        return;
+      }
       const note = this.load(record);
       announce(`${message}${note}. Your unsaved ${before.name} is kept: “Restore your draft” brings it back`);
     } else {

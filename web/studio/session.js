@@ -1,7 +1,7 @@
 // What the studio does with the text while the author writes: checks it and plays it as
 // marrowtone-render would, shares and exports it. The engine runs in workers (engine.js);
 // this page only shows and plays what they hand back.
-import { Engine, stats } from './engine.js';
+import { Engine, stats, SHOW_PROGRESS_MS } from './engine.js';
 import { Output, RATE, SECONDS } from './sound_output.js';
 import { byteColumnOf } from './score_bytes.js';
 import { announce } from './status.js';
@@ -9,9 +9,10 @@ import { showProblems, showPlaying, showChannels, splitNotes } from './score_vie
 import { ScoreFile, fromBytes } from './score_file.js';
 import { linkOf, linkedScore, unpackLink } from './sharing.js';
 
-// While the author types over playing sound, checks wait for a pause: the next rendering
-// should have the processor.
+// While the author types over playing sound, checks wait for a pause, and no check starts
+// while the sound is being rendered: the rendering should have the processor.
 const TYPING_PAUSE_MS = 250;
+const SOUND_FIRST_MS = 50;
 
 const $ = (id) => document.getElementById(id);
 
@@ -37,18 +38,20 @@ const state = {
 const engineOptions = { onReply, onBusy, bytesOf: (t) => score.bytesOf(t) };
 const sound = new Engine(['render', 'cursor', 'wav'], engineOptions);
 const checker = new Engine(['check'], Object.assign({}, engineOptions, {
-  holdUntil: (job) => (state.playing ? job.edited + TYPING_PAUSE_MS : 0),
+  holdUntil: (job) => (sound.busy() ? performance.now() + SOUND_FIRST_MS
+    : state.playing ? job.edited + TYPING_PAUSE_MS : 0),
 }));
 
 const text = () => view.state.doc.toString();
 const raw = () => score.file.raw;
 
 function onBusy() {
-  const job = sound.busy() || checker.busy();
+  const jobs = [sound.busy(), checker.busy()].filter((j) => j && performance.now() - j.sent >= SHOW_PROGRESS_MS - 10);
+  const job = jobs.sort((a, b) => a.sent - b.sent)[0];
   const bar = $('progress');
   clearInterval(onBusy.timer);
   updateButtons();
-  if (!job || performance.now() - job.sent < 290) {
+  if (!job) {
     bar.hidden = true;
     return;
   }
