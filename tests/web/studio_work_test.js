@@ -172,14 +172,17 @@ async function main() {
     await scenario('a file\'s own bytes are checked as --check checks them', async (context) => {
       const page = await studio(context);
       const files = {
-        '0xFF': Buffer.from('A t120 o4 c d\xffe f\nB o9 c\xff x\n', 'latin1'),
-        'a byte-order mark': Buffer.from('\ufeffA t120 o4 c d e\r\nB c x\r\n'),
+        '0xFF': Buffer.from('A t120 o4 c d\xffe f x\nB o9 c \xfe x\n', 'latin1'),
+        'a byte-order mark': Buffer.from('\ufeffA t120 o4 c d e x\r\nB c x\r\n'),
         UTF16: Buffer.from('\ufeffA t120 o4 c d\nB c e\n', 'utf16le'),
       };
       let count = 0;
       for (const [what, bytes] of Object.entries(files)) {
         await drop(page, 'score.mml', bytes);
-        await status(page, /^Opened score\.mml/);
+        await page.waitForFunction((b64) => {
+          const held = window.studio.score.file.bytes;
+          return held && btoa(String.fromCharCode(...held)) === b64;
+        }, {}, bytes.toString('base64'));
         await idle(page);
         const shown = await page.$$eval('#problems .problem', (items) => items.map((e) => e.textContent));
         fs.writeFileSync(path.join(work, 'score.mml'), bytes);
