@@ -136,6 +136,23 @@ async function main() {
     });
     if (!expected[0].startsWith(cursor + ' ')) fail(`the problem took the cursor to ${cursor}`);
     step(`${shown.length} problems as --check finds them; the first took the cursor to ${cursor}`);
+    // F8 is the editor's next problem (the first press selects the one at the cursor);
+    // Ctrl+Shift+M goes to the list.
+    await page.keyboard.press('F8');
+    await page.keyboard.press('F8');
+    await page.waitForFunction((p) => {
+      const v = window.studio.view;
+      const at = v.state.selection.main.from;
+      const line = v.state.doc.lineAt(at);
+      return `${line.number}:${at - line.from + 1}` === p;
+    }, {}, expected[1].split(' ')[0]);
+    await page.keyboard.down('Control');
+    await page.keyboard.down('Shift');
+    await page.keyboard.press('M');
+    await page.keyboard.up('Shift');
+    await page.keyboard.up('Control');
+    await page.waitForFunction(() => document.activeElement.classList.contains('problem'));
+    step('F8 went to the next problem, Ctrl+Shift+M to the list');
 
     const overflow = 'A t120 o4 c d e\nA c99999999999999999999\n';
     await setScore(overflow);

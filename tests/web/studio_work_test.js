@@ -75,13 +75,17 @@ async function main() {
   const browser = await launchBrowser(path.join(work, 'profile'));
   const failures = [];
   const errors = [];
+  const asked = []; // the dialogs pages opened
 
   // A page of `context` with the studio open at `address`, ready.
   const studio = async (context, address = url, viewport = null) => {
     const page = await context.newPage();
     page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
     page.on('pageerror', (e) => errors.push(String(e)));
-    page.on('dialog', (d) => d.accept());
+    page.on('dialog', (d) => {
+      asked.push(d.type());
+      d.accept();
+    });
     if (viewport) await page.setViewport(viewport);
     await page.evaluateOnNewDocument(interceptDownloads);
     await page.goto(address, { waitUntil: 'load' });
@@ -133,15 +137,17 @@ async function main() {
       const page = await studio(context);
       await typeScore(page, typed);
       await kept(page, typed);
+      asked.length = 0;
       await page.reload({ waitUntil: 'load' });
       await page.waitForFunction(() => window.studio && window.studio.ready);
       if (await doc(page) !== typed) fail('the reload lost the typed score');
+      if (!asked.includes('beforeunload')) fail('leaving with unsaved edits did not ask');
       const title = await page.title();
       if (!/\(edited\)/.test(title)) fail(`the title ${JSON.stringify(title)} does not say the score is edited`);
       await page.close();
       const again = await studio(context);
       if (await doc(again) !== typed) fail('a new tab did not bring the typed score back');
-      return `restored after a reload and in a new tab, titled ${JSON.stringify(title)}`;
+      return `leaving asked first; restored after a reload and in a new tab, titled ${JSON.stringify(title)}`;
     });
 
     await scenario('a link opened over unsaved edits leaves the draft restorable', async (context) => {
