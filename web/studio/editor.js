@@ -102,6 +102,7 @@ function createView(doc) {
 
 // A dropped file, with a handle to write it back where the browser gives one.
 function dropped(event) {
+  if (event.defaultPrevented) return true; // taken where it landed, on the editor
   const item = event.dataTransfer && event.dataTransfer.items && event.dataTransfer.items[0];
   const file = event.dataTransfer && event.dataTransfer.files[0];
   if (!file) return false;
