@@ -11,7 +11,8 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { startServer, stopServer, launchBrowser, runTool } = require('./suite_support');
+const { startServer, stopServer, launchBrowser, runTool, interceptDownloads, rendererMemory } =
+  require('./suite_support');
 
 const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
 const memoryLimit = 100 << 20;
@@ -20,53 +21,7 @@ function fail(text) {
   throw new Error(text);
 }
 
-// Given to the page before its scripts: each download it starts, kept as base64 in
-// window.__saved instead of going to the disk.
-function interceptDownloads() {
-  window.__saved = [];
-  const click = HTMLAnchorElement.prototype.click;
-  HTMLAnchorElement.prototype.click = function () {
-    if (!this.download) return click.call(this);
-    const name = this.download;
-    fetch(this.href).then((r) => r.arrayBuffer()).then((b) => {
-      const bytes = new Uint8Array(b);
-      let text = '';
-      for (let i = 0; i < bytes.length; i += 0x8000)
-        text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-      window.__saved.push({ name, base64: btoa(text) });
-    });
-  };
-}
-
 const link = (bytes) => '#score=' + zlib.deflateRawSync(bytes).toString('base64url');
-
-// The resident memory of the renderers under the browser `browserPid`, in bytes: other
-// browsers on the machine are left out.
-function rendererMemory(browserPid) {
-  const parents = new Map();
-  const sizes = new Map();
-  for (const pid of fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n))) {
-    try {
-      const status = fs.readFileSync(`/proc/${pid}/status`, 'utf8');
-      parents.set(pid, /^PPid:\s+(\d+)/m.exec(status)[1]);
-      const rss = /^VmRSS:\s+(\d+)/m.exec(status);
-      if (rss && fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8').includes('--type=renderer'))
-        sizes.set(pid, Number(rss[1]) * 1024);
-    } catch {
-      // The process ended meanwhile.
-    }
-  }
-  let total = 0;
-  for (const [pid, size] of sizes) {
-    for (let p = pid; p && p !== '0' && p !== '1'; p = parents.get(p)) {
-      if (p === String(browserPid)) {
-        total += size;
-        break;
-      }
-    }
-  }
-  return total;
-}
 
 // What every scenario shares: the server's address, the browser, a folder for the tool's
 // files, and what the pages said.

@@ -9,7 +9,6 @@ export function announce(text) {
   line.textContent = '';
   // A new node each time: screen readers announce a repeated text too.
   requestAnimationFrame(() => { line.textContent = text; });
-  line.dataset.message = text;
 }
 
 let lastCount = null;
