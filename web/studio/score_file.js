@@ -19,8 +19,12 @@ export class ScoreFile {
     this.loading = false;
     this.file = { name: 'score.mml', bytes: null, text: '', raw: false, lineBreak: '\n', edited: false, handle: null };
     this.kept = null; // the draft last written
-    this.keeper = new DraftKeeper(() => this.draft(), (d) => { this.kept = d; },
-                                  () => announce('Your draft could not be kept in this browser: save it as a file'));
+    // Said once: a browser that keeps nothing (storage turned off) fails every write.
+    let told = false;
+    this.keeper = new DraftKeeper(() => this.draft(), (d) => { this.kept = d; }, () => {
+      if (!told) announce('Your draft could not be kept in this browser: save it as a file');
+      told = true;
+    });
     window.addEventListener('beforeunload', (e) => {
       if (!this.file.edited) return;
       this.keeper.flush();
