@@ -108,9 +108,11 @@ test-web-browser: build web tests/web/node_modules/.package-lock.json
 	@node tests/web/browser_test.js build-web/site build/marrowtone-render examples
 
 # The studio in the same browser: diagnostics, playing, live edits, solo, sharing, the WAV
-# export, offline visits and a page that stays responsive under a huge score.
+# export, offline visits and a page that stays responsive under a huge score; then the
+# work it keeps: drafts, files as their own bytes, Save, refused links, axe-core.
 test-web-studio: build web tests/web/node_modules/.package-lock.json
 	@node tests/web/studio_test.js build-web/site build/marrowtone-render
+	@node tests/web/studio_work_test.js build-web/site build/marrowtone-render
 
 test-web: test-web-render test-web-browser test-web-studio
 

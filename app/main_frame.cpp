@@ -7,8 +7,10 @@
 #include "sound/sound.h"
 
 #include <cstddef>
+#include <exception>
 #include <memory>
 #include <span>
+#include <stdexcept>
 
 namespace {
 
@@ -92,14 +94,22 @@ void MainFrame::setUp(HWND hwnd) {
 }
 
 void MainFrame::startPlayback(HWND hwnd) {
-    const std::string name = openFileDialog(mmlFilter);
-    if (name.empty()) return;
+    std::string name;
+    std::exception_ptr unnamed; // a file chosen whose path the dialog could not hand over
+    try {
+        name = openFileDialog(mmlFilter);
+    } catch (const std::runtime_error&) {
+        unnamed = std::current_exception();
+    }
+    if (name.empty() && !unnamed) return;
 
     // Stop and close whatever plays, also when nothing ever did: the device
     // must not read the buffer while it is rewritten.
     waveOutReset(waveOut);
     waveOutClose(waveOut);
 
+    // A file that cannot be named ends the program as one that cannot be loaded.
+    if (unnamed) std::rethrow_exception(unnamed);
     {
         // Errors from loading are not caught here: they end the program.
         auto sound = std::make_unique<Sound>();
@@ -124,7 +134,13 @@ std::string MainFrame::openFileDialog(const std::string& filter) {
     ofn.lpstrFile = file;
     ofn.nMaxFile = 260;
     ofn.Flags = OFN_FILEMUSTEXIST;
-    if (GetOpenFileNameW(&ofn) == 0) return "";
+    if (GetOpenFileNameW(&ofn) == 0) {
+        // Not a cancel: a file was chosen that the player cannot name. Said, not dropped.
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            throw std::runtime_error("The chosen file's path is longer than the 259 characters "
+                                     "the player can open");
+        return "";
+    }
 
     size_t length = 0;
     while (length < 260 && file[length] != 0)

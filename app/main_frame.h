@@ -29,7 +29,8 @@ public:
 
     // Shows the platform's open dialog; the chosen path in UTF-8, or "" when
     // nothing was chosen. `filter` holds display texts and patterns, each
-    // followed by a NUL.
+    // followed by a NUL. A path longer than the dialog's buffer takes is an error
+    // (std::runtime_error) that ends the program as a load error does.
     virtual std::string openFileDialog(const std::string& filter);
 
 protected:

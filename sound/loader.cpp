@@ -1,12 +1,10 @@
 // The MML loader: bytes in, one flat command list per channel out. Repeats are
 // expanded here so that the renderer only ever walks flat lists.
+#include "sound/score_file.h"
 #include "sound/sound.h"
-#include "sound/utf8_path.h"
 
 #include <array>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <istream>
 
 namespace {
 
@@ -386,11 +384,12 @@ void Sound::beginLoad() {
 }
 
 int32_t Sound::load(const std::string& fileName) {
-    const std::filesystem::path path = pathFromUtf8(fileName);
-    std::error_code ec;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(path, ec)) in.open(path, std::ios::binary);
-    if (!in.is_open()) throw SoundError("Cannot open or create file '" + fileName + "'");
+    // Only a regular file: a pipe or a device chosen as a score would hold the load (and the
+    // window) for ever, or fill memory without end.
+    ScoreFile file(fileName);
+    if (file.kind() != ScoreFile::Kind::Regular)
+        throw SoundError("Cannot open or create file '" + fileName + "'");
+    std::istream in(&file);
     return load(in, fileName);
 }
 

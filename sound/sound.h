@@ -203,7 +203,8 @@ public:
     Sound& operator=(const Sound&) = default;
 
     // Reads an MML file (path in UTF-8) into the channels. Always returns 0;
-    // failures are raised as SoundError.
+    // failures are raised as SoundError. Only a regular file is read: a pipe or a
+    // device is a file that cannot be opened, told at once.
     virtual int32_t load(const std::string& fileName);
     // The same from an open stream, told in errors as `name`: a score piped to a tool.
     int32_t load(std::istream& in, const std::string& name);

@@ -2,6 +2,7 @@
 
 #include "sound/utf8_path.h"
 
+#include <algorithm>
 #include <thread>
 
 #ifndef _WIN32
@@ -50,19 +51,42 @@ bool FileWatch::waitForSave(std::chrono::milliseconds timeout) {
 #else
 
 FileWatch::FileWatch(const std::string& utf8Path) : path_(pathFromUtf8(utf8Path)) {
-    name_ = path_.filename().string();
-    std::filesystem::path folder = path_.parent_path();
-    if (folder.empty()) folder = ".";
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) {
         problem_ = std::string("cannot watch for changes: ") + std::strerror(errno);
         return;
     }
-    if (inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
-        problem_ = "cannot watch '" + folder.string() + "': " + std::strerror(errno);
+    follow();
+    if (watched_.empty()) {
+        std::filesystem::path folder = path_.parent_path();
+        problem_ = "cannot watch '" + (folder.empty() ? std::string(".") : folder.string()) +
+                   "': " + std::strerror(errno);
         close(fd_);
         fd_ = -1;
     }
+}
+
+void FileWatch::follow() {
+    std::vector<Watched> now;
+    std::filesystem::path path = path_;
+    for (int hops = 0; hops < 40; ++hops) {
+        const std::filesystem::path folder = path.parent_path();
+        const int watch = inotify_add_watch(fd_, folder.empty() ? "." : folder.c_str(),
+                                            IN_CLOSE_WRITE | IN_MOVED_TO);
+        if (watch < 0) break;
+        now.push_back({watch, path.filename().string()});
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(path, ec)) break;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) break;
+        path = next.is_absolute() ? next : folder / next;
+    }
+    // Folders no longer on the way are let go.
+    for (const Watched& old : watched_)
+        if (std::none_of(now.begin(), now.end(),
+                         [&](const Watched& w) { return w.folder == old.folder; }))
+            inotify_rm_watch(fd_, old.folder);
+    watched_ = std::move(now);
 }
 
 FileWatch::~FileWatch() {
@@ -83,10 +107,12 @@ bool FileWatch::waitForSave(std::chrono::milliseconds timeout) {
         if (n <= 0) break; // EAGAIN: everything pending has been read
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            if (event->len > 0 && name_ == event->name) saved = true;
+            for (const Watched& w : watched_)
+                if (event->len > 0 && w.folder == event->wd && w.name == event->name) saved = true;
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
+    if (saved) follow();
     return saved;
 }
 

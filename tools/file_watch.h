@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 class FileWatch {
 public:
@@ -34,8 +35,15 @@ private:
     bool existed_ = false;
 #else
     // Linux: inotify on the folder, for the name: a rename over the file replaces the
-    // inode that a watch on the file itself would follow.
+    // inode that a watch on the file itself would follow. A score that is a symbolic link
+    // is saved where the link leads: each name along the way is watched in its folder, and
+    // the way is followed anew after every save (the link may have been pointed elsewhere).
+    struct Watched {
+        int folder; // the inotify watch
+        std::string name;
+    };
+    void follow();
     int fd_ = -1;
-    std::string name_;
+    std::vector<Watched> watched_;
 #endif
 };

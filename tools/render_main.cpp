@@ -1,6 +1,7 @@
 // marrowtone-render's entry: the arguments as UTF-8, the real streams, and, for --play,
 // the sound driver, the wave output and Ctrl+C.
 #include "platform/drivers/driver_set.h"
+#include "tools/output_file.h"
 #include "tools/playback.h"
 #include "tools/render_tool.h"
 
@@ -52,6 +53,7 @@ std::unique_ptr<SoundOutput> prepareToPlay() {
 }
 
 int runWith(const std::vector<std::string>& args) {
+    cleanUpOnInterruption();
     ToolStreams streams;
 #ifdef _WIN32
     streams.terminal = _isatty(_fileno(stderr)) != 0;

@@ -5,9 +5,10 @@
 #include "tools/render_tool.h"
 
 #include "sound/sound.h"
-#include "sound/utf8_path.h"
 #include "tools/file_watch.h"
+#include "tools/output_file.h"
 #include "tools/render_options.h"
+#include "tools/score_input.h"
 #include "tools/score_map.h"
 #include "tools/score_report.h"
 #include "tools/score_text.h"
@@ -16,9 +17,6 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -39,7 +37,9 @@ const char* const usage =
     "Renders an MML score exactly as the Marrowtone player does and writes it as a WAV\n"
     "file (8-bit unsigned mono PCM). OUTPUT defaults to INPUT with the extension .wav;\n"
     "'-' writes the raw samples to standard output instead. Several scores (names ending\n"
-    "in .mml) are each written to their own WAV file beside them.\n"
+    "in .mml) are each written to their own WAV file beside them. An OUTPUT that is a\n"
+    "link updates the file it leads to; a pipe or a device gets the bytes as they are.\n"
+    "A score is read from a regular file, or from standard input as '-', up to 256 MiB.\n"
     "\n"
     "Options:\n"
     "  --seconds S   length of the rendering in seconds (default 60)\n"
@@ -63,7 +63,8 @@ const char* const usage =
     "  --help        print this help and exit\n"
     "\n"
     "Exit status: 0 success (for --check: no warnings), 1 a score or output that cannot\n"
-    "be read or written, 2 a wrong command line (a channel the score lacks included),\n"
+    "be read or written, 2 a wrong command line (a channel the score lacks included, or\n"
+    "an OUTPUT that is one of the INPUTs),\n"
     "3 --check found warnings, 4 --play lost its sound device (the sound server went\n"
     "away), 130 --play stopped by Ctrl+C.\n";
 
@@ -102,16 +103,19 @@ std::string channelList(const Sound& sound) {
     return list.empty() ? "none" : list;
 }
 
-// The file's bytes, for a reading that must see the same text as the rendering beside it.
-std::optional<std::string> fileText(const std::string& file) {
-    const std::filesystem::path path = pathFromUtf8(file);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return text;
+// An OUTPUT that is one of the INPUTs (by what the names stand for, not how they are
+// spelt): the rendering would destroy the score.
+std::optional<std::string> outputOverInput(const RenderOptions& options) {
+    for (const std::string& input : options.inputs) {
+        const std::string output =
+            options.inputs.size() > 1 ? defaultOutputName(input) : options.output;
+        if (output == "-") continue;
+        for (const std::string& other : options.inputs)
+            if (other != "-" && sameFile(output, other))
+                return "OUTPUT '" + output + "' is the same file as INPUT '" + other +
+                       "': writing it would destroy the score; name another OUTPUT";
+    }
+    return std::nullopt;
 }
 
 class Tool {
@@ -127,23 +131,20 @@ public:
 
     // Reads the score from standard input when INPUT is '-', once: a report and a
     // rendering of it load the same text.
-    bool readStandardInput() {
-        if (options_.input != "-") return true;
+    void readStandardInput() {
+        if (options_.input != "-") return;
 #ifdef _WIN32
         _setmode(_fileno(io_.in), _O_BINARY);
 #endif
-        std::string text;
-        char buffer[1 << 16];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, io_.in)) > 0)
-            text.append(buffer, n);
-        if (std::ferror(io_.in)) return false;
-        stdinText_ = std::move(text);
-        return true;
+        stdinText_ = readScoreStream(io_.in);
     }
 
+    // The text read from standard input for '-'; for a file nothing, once it is known to be
+    // a regular file within the limit: a pipe or a device is never read as a score.
     const std::string* textOf(const std::string& input) const {
-        return input == "-" && stdinText_ ? &*stdinText_ : nullptr;
+        if (input == "-" && stdinText_) return &*stdinText_;
+        checkScoreFile(input);
+        return nullptr;
     }
 
     int dump() const {
@@ -198,8 +199,11 @@ public:
                 return fail("cannot write to standard output");
             return 0;
         }
+        const std::vector<uint8_t> header =
+            wavHeader(static_cast<uint32_t>(heard.size()), static_cast<uint32_t>(options_.rate));
+        const uint8_t pad[1] = {0}; // after a chunk of odd length
         const std::string problem =
-            writeFileAtomically(output, wavFile(heard, static_cast<uint32_t>(options_.rate)));
+            writeOutputFile(output, {header, heard, std::span(pad, heard.size() & 1)});
         if (!problem.empty()) return fail(problem);
         return 0;
     }
@@ -329,14 +333,16 @@ private:
         // On a terminal the progress line shows where each channel is in the text: read once,
         // so that the map and the sound come from the same save.
         std::optional<std::string> fileBytes;
-        const std::string* text = textOf(options_.input);
-        if (io_.terminal && !text && (fileBytes = fileText(options_.input))) text = &*fileBytes;
+        const std::string* text = nullptr;
         Sound sound;
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
         ScoreReport report;
         std::optional<ScoreMap> map;
         std::vector<std::string> silenced;
         try {
+            text = textOf(options_.input);
+            if (io_.terminal && !text && (fileBytes = scoreFileText(options_.input)))
+                text = &*fileBytes;
             report = examineScore(sound, options_.input, pcm, options_.rate, text);
             silenced = silencedIn(sound, options_.input);
             if (!silenced.empty()) {
@@ -440,8 +446,11 @@ int run(const std::vector<std::string>& args, const ToolStreams& io) {
                      "standard output, or name an OUTPUT file (try 'marrowtone-render --help')\n");
         return 2;
     }
+    const bool writes = !options->dump && !options->check && !options->info && !options->play;
+    if (writes)
+        if (const auto problem = outputOverInput(*options)) return usageError(io.err, *problem);
     Tool tool(*options, io);
-    if (!tool.readStandardInput()) return tool.fail("cannot read standard input");
+    tool.readStandardInput();
     if (options->dump) return tool.dump();
     if (options->check || options->info) return tool.report();
     try {

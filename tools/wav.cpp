@@ -1,11 +1,4 @@
 #include "tools/wav.h"
-#include "sound/utf8_path.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <random>
 
 namespace {
 
@@ -49,42 +42,4 @@ std::vector<uint8_t> wavFile(std::span<const uint8_t> samples, uint32_t rate) {
     file.insert(file.end(), samples.begin(), samples.end());
     if (samples.size() & 1) file.push_back(0);
     return file;
-}
-
-namespace {
-
-std::FILE* createFile(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"wb");
-#else
-    return std::fopen(path.c_str(), "wb");
-#endif
-}
-
-} // namespace
-
-std::string writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-    std::random_device random;
-    const std::filesystem::path target = pathFromUtf8(path);
-    const std::filesystem::path temporary = pathFromUtf8(path + ".tmp-" + std::to_string(random()));
-    std::error_code ignored;
-    std::FILE* f = createFile(temporary);
-    if (f == nullptr) return "cannot write '" + path + "': " + std::strerror(errno);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    int error = errno;
-    const bool flushed = std::fflush(f) == 0;
-    if (!flushed) error = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!closed && written && flushed) error = errno;
-    if (!written || !flushed || !closed) {
-        std::filesystem::remove(temporary, ignored);
-        return "cannot write '" + path + "': " + std::strerror(error);
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ignored);
-        return "cannot write '" + path + "': " + ec.message();
-    }
-    return "";
 }

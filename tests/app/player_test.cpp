@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -281,11 +282,21 @@ TEST_F(Player, PathsWithCharactersOutsideAsciiPlay) {
     EXPECT_EQ(run(), 0);
 }
 
-// A number past 32 bits, and a file the user picked that is gone by the time it is read.
-class PlayerLoadError : public Player, public ::testing::WithParamInterface<bool> {};
+// A number past 32 bits, a file the user picked that is gone by the time it is read, a
+// named pipe that nobody writes (which must not hold the window), and a path longer than
+// the dialog's buffer.
+enum class BadFile { TooBigANumber, Vanished, Pipe, PathTooLong };
+std::string badFileName(BadFile kind) {
+    const char* const names[] = {"TooBigANumber", "Vanished", "Pipe", "PathTooLong"};
+    return names[static_cast<int>(kind)];
+}
+void PrintTo(BadFile kind, std::ostream* out) {
+    *out << badFileName(kind);
+}
+class PlayerLoadError : public Player, public ::testing::WithParamInterface<BadFile> {};
 
 TEST_P(PlayerLoadError, EndsTheProgramAfterStoppingTheSound) {
-    const bool vanishes = GetParam();
+    const BadFile kind = GetParam();
     const std::string a = score("a.mml", songA);
     struct VanishingChoice : platform::FileChooser {
         std::string path;
@@ -296,11 +307,25 @@ TEST_P(PlayerLoadError, EndsTheProgramAfterStoppingTheSound) {
         }
     } vanishing;
     vanishing.path = score("gone.mml", "A c");
-    const std::string bad = vanishes ? vanishing.path : score("big.mml", "A c4 v2147483648");
+    std::string bad;
+    if (kind == BadFile::TooBigANumber) bad = score("big.mml", "A c4 v2147483648");
+    if (kind == BadFile::Vanished) bad = vanishing.path;
+    if (kind == BadFile::Pipe) {
+        bad = (dir_ / "pipe.mml").string();
+        ASSERT_EQ(mkfifo(bad.c_str(), 0600), 0);
+    }
+    if (kind == BadFile::PathTooLong) {
+        auto folder = dir_;
+        while (folder.string().size() < 260)
+            folder /= std::string(60, 'f');
+        std::filesystem::create_directories(folder);
+        bad = (folder / "long.mml").string();
+        std::ofstream(bad) << songB;
+    }
     user_->then([&] { open(a); });
     user_->then([&] {
         headless::advanceAudio(1s);
-        if (vanishes) platform::setFileChooser(&vanishing);
+        if (kind == BadFile::Vanished) platform::setFileChooser(&vanishing);
         open(bad);
     });
     char* text = nullptr;
@@ -314,14 +339,17 @@ TEST_P(PlayerLoadError, EndsTheProgramAfterStoppingTheSound) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(message.rfind("Error: ", 0), 0u) << message;
     EXPECT_EQ(message.back(), '\n');
-    if (vanishes)
+    if (kind == BadFile::Vanished || kind == BadFile::Pipe) {
         EXPECT_EQ(message, "Error: Cannot open or create file '" + bad + "'\n");
-    else
+    } else if (kind == BadFile::TooBigANumber) {
         EXPECT_NE(message.find("2147483648"), std::string::npos) << message;
+    } else {
+        EXPECT_NE(message.find("longer than the 259 characters"), std::string::npos) << message;
+    }
     EXPECT_FALSE(headless::audioPlaying()) << "the previous sound was not stopped";
     EXPECT_EQ(headless::capturedAudio().size(), 11025u);
 }
-INSTANTIATE_TEST_SUITE_P(BadFiles, PlayerLoadError, ::testing::Values(false, true),
-                         [](const auto& info) {
-                             return info.param ? "Vanished" : "TooBigANumber";
-                         });
+INSTANTIATE_TEST_SUITE_P(BadFiles, PlayerLoadError,
+                         ::testing::Values(BadFile::TooBigANumber, BadFile::Vanished, BadFile::Pipe,
+                                           BadFile::PathTooLong),
+                         [](const auto& info) { return badFileName(info.param); });

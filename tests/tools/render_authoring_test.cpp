@@ -423,6 +423,24 @@ TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
     EXPECT_EQ(tool.finish(), kExitInterrupted);
 }
 
+// Editors and build systems keep scores behind links: a save of the file the link leads to
+// is a save of the score.
+TEST_F(Authoring, WatchFollowsALinkedScoreToItsFile) {
+    std::filesystem::create_directory(dir.path() / "takes");
+    const std::string file = dir.write("takes/song.mml", "A c d e\n");
+    const auto link = dir.path() / "song.mml";
+    std::filesystem::create_symlink("takes/song.mml", link);
+    ToolRun tool(dir, {"--play", "--watch", link.string()}, true);
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 1; })) << tool.err();
+    headless::clearCapturedAudio();
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "A e f g\n";
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 2; })) << tool.err();
+    headless::advanceAudio(500ms);
+    EXPECT_EQ(headless::capturedAudio(), renderingOf("A e f g\n", 5512));
+    tool.interrupt();
+    EXPECT_EQ(tool.finish(), kExitInterrupted);
+}
+
 TEST_F(Authoring, CheckNamesAUtf8ByteOrderMarkOnceInsteadOfTheFloodItCauses) {
     // The mark joins the comment's ';' into a channel name, and the comment's words play.
     EXPECT_EQ(checked("\xEF\xBB\xBF; walking bass\nA c\n"),

@@ -1,43 +1,7 @@
 // The command-line renderer, run as a user would run it.
-#include "tests/sound/test_support.h"
-
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <sstream>
+#include "tests/tools/tool_process.h"
 
 namespace {
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// The program with `args`, and `input` (a file) or nothing on standard input.
-Result run(const TempDir& dir, const std::vector<std::string>& args,
-           const std::string& input = "/dev/null") {
-    std::string command = quote(MARROWTONE_RENDER);
-    for (const auto& a : args)
-        command += " " + quote(a);
-    const auto out = dir.path() / "stdout", err = dir.path() / "stderr";
-    command += " >" + quote(out.string()) + " 2>" + quote(err.string()) + " <" + quote(input);
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-}
 
 uint32_t le32(const std::string& s, size_t at) {
     return uint8_t(s[at]) | uint8_t(s[at + 1]) << 8 | uint8_t(s[at + 2]) << 16 |

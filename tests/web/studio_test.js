@@ -51,6 +51,8 @@ async function main() {
   const watch = (page) => {
     page.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(m.text()); });
     page.on('pageerror', (e) => consoleErrors.push(String(e)));
+    // Leaving with unsaved edits asks first; the suite leaves.
+    page.on('dialog', (d) => d.accept());
   };
   try {
     const page = await browser.newPage();
@@ -70,10 +72,7 @@ async function main() {
     }, text);
     // The problems shown once the check of the editor's present text has come back.
     const checked = async () => {
-      await page.waitForFunction(() => {
-        const s = window.studio;
-        return s.engine.busy() === null && !Object.keys(s.engine.wanted).length;
-      });
+      await page.waitForFunction(() => window.studio.idle());
       return page.$$eval('#problems .problem', (items) => items.map((e) => e.textContent));
     };
     const played = async (count) => {
@@ -102,7 +101,7 @@ async function main() {
     let raw = 0;
     let gzip = 0;
     const files = new Set(fetched.map((u) => new URL(u).pathname.replace(/\/$/, '/index.html')));
-    for (const file of ['/sw.js', '/marrowtone_studio.js', '/marrowtone_studio.wasm']) files.add(file);
+    for (const file of ['/sw.js', '/marrowtone_studio.js', '/marrowtone_studio.wasm', '/link_worker.js']) files.add(file);
     for (const name of files) {
       const bytes = fs.readFileSync(path.join(siteDir, name));
       raw += bytes.length;
@@ -111,6 +110,9 @@ async function main() {
     console.log(`first visit: ${files.size} files, ${raw} bytes, ${gzip} gzip-compressed ` +
                 `(limit ${firstVisitLimit}); editable ${editable.toFixed(0)} ms after the navigation`);
     if (gzip > firstVisitLimit) fail('the first visit transfers too much');
+    const later = ['player.html', 'page.js', 'page.css', 'window.css', 'marrowtone.js', 'marrowtone.wasm']
+      .reduce((n, f) => n + zlib.gzipSync(fs.readFileSync(path.join(siteDir, f)), { level: 9 }).length, 0);
+    console.log(`the player page, kept for offline visits once the studio is: ${later} bytes gzip-compressed`);
 
     // A faulty score typed in: the problems of --check, at their places.
     const faulty = 'A t120 o4 c d e x f\nB o9 c\n';
@@ -134,6 +136,23 @@ async function main() {
     });
     if (!expected[0].startsWith(cursor + ' ')) fail(`the problem took the cursor to ${cursor}`);
     step(`${shown.length} problems as --check finds them; the first took the cursor to ${cursor}`);
+    // F8 is the editor's next problem (the first press selects the one at the cursor);
+    // Ctrl+Shift+M goes to the list.
+    await page.keyboard.press('F8');
+    await page.keyboard.press('F8');
+    await page.waitForFunction((p) => {
+      const v = window.studio.view;
+      const at = v.state.selection.main.from;
+      const line = v.state.doc.lineAt(at);
+      return `${line.number}:${at - line.from + 1}` === p;
+    }, {}, expected[1].split(' ')[0]);
+    await page.keyboard.down('Control');
+    await page.keyboard.down('Shift');
+    await page.keyboard.press('M');
+    await page.keyboard.up('Shift');
+    await page.keyboard.up('Control');
+    await page.waitForFunction(() => document.activeElement.classList.contains('problem'));
+    step('F8 went to the next problem, Ctrl+Shift+M to the list');
 
     const overflow = 'A t120 o4 c d e\nA c99999999999999999999\n';
     await setScore(overflow);
@@ -241,7 +260,7 @@ async function main() {
     await setScore(song);
     await checked();
     await page.click(button('Export WAV'));
-    await page.waitForFunction(() => document.getElementById('announce').textContent.startsWith('Saved'));
+    await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Saved'));
     // The browser writes the file under another name first and renames it when complete.
     const saved = await new Promise((resolve, reject) => {
       const until = Date.now() + 30000;
@@ -277,10 +296,13 @@ async function main() {
     if (!(after < figures.memory)) fail('the memory of the huge score was not given back');
     step('a huge score rendered in the worker without holding up the page');
 
-    // A second visit without network opens and plays.
+    // A second visit without network opens and plays, and the header's link to the player
+    // opens it.
     await page.evaluate(async () => {
       await navigator.serviceWorker.ready;
     });
+    await page.waitForFunction(async () => Boolean(await caches.match('player.html') &&
+                                                   await caches.match('marrowtone.wasm')));
     stopServer(server);
     server = null;
     await page.setOfflineMode(true);
@@ -291,8 +313,11 @@ async function main() {
     expectSamples(await played(1), offline, 'offline');
     step('with the server gone, a second visit opened and played');
 
-    if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
     const stats = await page.evaluate(() => window.studio.stats);
+    await page.click('header a[href="player.html"]');
+    await page.waitForSelector('::-p-aria([role="menubar"])');
+    step('and the player page opened from the cache');
+    if (consoleErrors.length) fail('console errors:\n' + consoleErrors.join('\n'));
     console.log('web studio: all passed, no console errors');
     return stats;
   } finally {

@@ -1,7 +1,8 @@
 // What the browser suites share: the site served as a plain static server would, in a
 // process of its own, so that a suite's own work (running marrowtone-render, decoding
-// samples) never holds up a response; marrowtone-render's bytes; and the samples a page
-// hands to Web Audio, read back as the bytes they were made from.
+// samples) never holds up a response; marrowtone-render's bytes; the samples a page hands
+// to Web Audio, read back as the bytes they were made from; the files a page downloads; and
+// the memory the browser's renderers take.
 'use strict';
 
 const fs = require('fs');
@@ -80,9 +81,56 @@ function recordBuffers() {
   };
 }
 
+// Given to the page before its scripts: each download it starts, kept as base64 in
+// window.__saved instead of going to the disk.
+function interceptDownloads() {
+  window.__saved = [];
+  const click = HTMLAnchorElement.prototype.click;
+  HTMLAnchorElement.prototype.click = function () {
+    if (!this.download) return click.call(this);
+    const name = this.download;
+    fetch(this.href).then((r) => r.arrayBuffer()).then((b) => {
+      const bytes = new Uint8Array(b);
+      let text = '';
+      for (let i = 0; i < bytes.length; i += 0x8000)
+        text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+      window.__saved.push({ name, base64: btoa(text) });
+    });
+  };
+}
+
+// The resident memory of the renderers under the browser `browserPid`, in bytes: other
+// browsers on the machine are left out.
+function rendererMemory(browserPid) {
+  const parents = new Map();
+  const sizes = new Map();
+  for (const pid of fs.readdirSync('/proc').filter((n) => /^\d+$/.test(n))) {
+    try {
+      const status = fs.readFileSync(`/proc/${pid}/status`, 'utf8');
+      parents.set(pid, /^PPid:\s+(\d+)/m.exec(status)[1]);
+      const rss = /^VmRSS:\s+(\d+)/m.exec(status);
+      if (rss && fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8').includes('--type=renderer'))
+        sizes.set(pid, Number(rss[1]) * 1024);
+    } catch {
+      // The process ended meanwhile.
+    }
+  }
+  let total = 0;
+  for (const [pid, size] of sizes) {
+    for (let p = pid; p && p !== '0' && p !== '1'; p = parents.get(p)) {
+      if (p === String(browserPid)) {
+        total += size;
+        break;
+      }
+    }
+  }
+  return total;
+}
+
 if (require.main === module) {
   serve(path.resolve(process.argv[2])).then((server) => process.send(server.address().port));
   process.on('disconnect', () => process.exit(0));
 }
 
-module.exports = { startServer, stopServer, launchBrowser, runTool, recordBuffers };
+module.exports = { startServer, stopServer, launchBrowser, runTool, recordBuffers, interceptDownloads,
+                   rendererMemory };

@@ -232,6 +232,23 @@ TEST(RenderProgram, AMissingNonAsciiFileIsAnErrorWithStatusOne) {
     EXPECT_FALSE(fs::exists(temp.path() / (std::wstring(kName) + L"-missing.wav")));
 }
 
+// A score is never its own OUTPUT, however it is named; NUL, a device, takes a rendering as
+// it is and is no score to read.
+TEST(RenderProgram, NeverWritesOverItsScoreAndWritesIntoNulAsItIs) {
+    const std::string score = "A t150 v70 l8 cdefg\n";
+    TempFolder temp;
+    std::ofstream(temp.path() / L"x.txt", std::ios::binary) << score;
+    EXPECT_EQ(runToolIn(temp.path(), {L"x.txt", L"x.txt"}).status, 2u);
+    EXPECT_EQ(runToolIn(temp.path(), {L"x.txt", L".\\x.txt"}).status, 2u);
+    EXPECT_EQ(readFile(temp.path() / L"x.txt"), score);
+    EXPECT_EQ(runToolIn(temp.path(), {L"x.txt", L"NUL"}).status, 0u);
+    EXPECT_EQ(runToolIn(temp.path(), {L"--check", L"NUL"}).status, 1u);
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(temp.path()))
+        ++files;
+    EXPECT_EQ(files, 1u);
+}
+
 TEST(RenderProgram, CheckAndInfoSayWhatTheySayNatively) {
     // scripts/windows-tests.sh puts the scores there with what the native tool said of them.
     const fs::path folder = besideThisProgram(L"check-parity");

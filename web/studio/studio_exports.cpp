@@ -152,10 +152,17 @@ EMSCRIPTEN_KEEPALIVE int ms_check(const char* text, size_t size) {
         r.text = "{\"check\":" + jsonString(warningLines(kName, report)) + ",\"channels\":[" +
                  names + "],\"channelCount\":" + std::to_string(report.channels.size()) + "}";
         r.bytes = std::move(pcm);
+        // The map is read only where the page follows the notes: for a score of thousands
+        // of channels it would cost more than the check. Playing from the cursor reads it
+        // when asked.
         Mapped& m = mapped();
-        m.map = ScoreMap::read(kName, score, play_format::bufferBytes, play_format::sampleRate);
-        m.text = score;
-        r.notes = notesOf(*m.map);
+        m.map.reset();
+        m.text.clear();
+        if (report.channels.size() <= kShownChannels) {
+            m.map = ScoreMap::read(kName, score, play_format::bufferBytes, play_format::sampleRate);
+            m.text = score;
+            r.notes = notesOf(*m.map);
+        }
         return 0;
     } catch (const ScoreError& e) {
         r.text = "{\"error\":" + jsonString(std::string("Error: ") + e.what()) +

@@ -8,9 +8,9 @@ importScripts('marrowtone_studio.js');
 const ready = createStudio();
 const encoder = new TextEncoder();
 
-// Copies `text` into the module for the length of `fn(at, size)`.
-function withBytes(module, text, fn) {
-  const bytes = encoder.encode(text);
+// Copies `bytes` (or the UTF-8 of a string) into the module for the length of `fn(at, size)`.
+function withBytes(module, bytes, fn) {
+  if (typeof bytes === 'string') bytes = encoder.encode(bytes);
   const at = module._malloc(bytes.length || 1);
   module.HEAPU8.set(bytes, at);
   try {
@@ -20,9 +20,9 @@ function withBytes(module, text, fn) {
   }
 }
 
-// Runs an export on the score (and on `extra` text, when given) and reads what it left.
-function call(module, fn, text, extra) {
-  const status = withBytes(module, text, (at, size) => (extra === undefined
+// Runs an export on the score's bytes (and on `extra` text, when given) and reads what it left.
+function call(module, fn, score, extra) {
+  const status = withBytes(module, score, (at, size) => (extra === undefined
     ? module[fn](at, size)
     : withBytes(module, extra, (at2, size2) => module[fn](at, size, at2, size2))));
   return readResult(module, status);
@@ -49,17 +49,17 @@ onmessage = async (event) => {
   try {
     module = await ready;
     if (job.kind === 'check') {
-      const r = call(module, '_ms_check', job.text);
+      const r = call(module, '_ms_check', job.bytes);
       reply = Object.assign(JSON.parse(r.text), { pcm: r.bytes, notes: r.notes });
     } else if (job.kind === 'render') {
-      const r = call(module, '_ms_render', job.text, job.silenced.join('\n'));
+      const r = call(module, '_ms_render', job.bytes, job.silenced.join('\n'));
       reply = r.status === 0 ? { pcm: r.bytes } : { error: r.text };
     } else if (job.kind === 'cursor') {
-      const sample = withBytes(module, job.text,
+      const sample = withBytes(module, job.bytes,
                                (at, size) => module._ms_first_heard(at, size, job.line, job.column));
       reply = sample === -2 ? { error: module.UTF8ToString(module._ms_text()) } : { sample };
     } else if (job.kind === 'wav') {
-      const r = call(module, '_ms_wav', job.text);
+      const r = call(module, '_ms_wav', job.bytes);
       reply = r.status === 0 ? { wav: r.bytes } : { error: r.text };
     }
   } catch (e) {

@@ -4,9 +4,13 @@
 'use strict';
 
 const KEPT = 'marrowtone-studio';
-const FILES = ['./', 'index.html', 'studio.js', 'studio.css', 'studio_worker.js',
+const FILES = ['./', 'index.html', 'studio.js', 'studio.css', 'studio_worker.js', 'link_worker.js',
                'marrowtone_studio.js', 'marrowtone_studio.wasm', 'manifest.webmanifest',
                'icon.svg', 'examples/three-voices.mml'];
+// The player page and the examples its header links to, kept once the studio is: the
+// studio's first visit does not wait for them.
+const LATER = ['player.html', 'page.js', 'page.css', 'window.css', 'marrowtone.js',
+               'marrowtone.wasm', @EXAMPLES@];
 
 self.addEventListener('install', (event) => {
   event.waitUntil(caches.open(KEPT).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
@@ -14,6 +18,12 @@ self.addEventListener('install', (event) => {
 
 self.addEventListener('activate', (event) => {
   event.waitUntil(self.clients.claim());
+  // Not waited for: a failure here leaves the studio working, and the next visit tries again.
+  caches.open(KEPT).then(async (cache) => {
+    for (const file of LATER) {
+      if (!(await cache.match(file))) await cache.add(file).catch(() => {});
+    }
+  });
 });
 
 self.addEventListener('fetch', (event) => {
