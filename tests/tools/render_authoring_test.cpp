@@ -126,6 +126,18 @@ protected:
     }
 };
 
+// Saves `text` into the watched `file` and hears its first half second as the tool's
+// `nthPlay`, then ends the tool as Ctrl+C does.
+void saveAndHear(ToolRun& tool, const std::string& file, const std::string& text, size_t nthPlay) {
+    headless::clearCapturedAudio();
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == nthPlay; })) << tool.err();
+    headless::advanceAudio(500ms);
+    EXPECT_EQ(headless::capturedAudio(), renderingOf(text, 5512));
+    tool.interrupt();
+    EXPECT_EQ(tool.finish(), kExitInterrupted);
+}
+
 } // namespace
 
 TEST_F(Authoring, WatchingALoadAndARenderingChangesNoByte) {
@@ -398,13 +410,7 @@ TEST_F(Authoring, ALostSoundDeviceFailsPlayAndWaitsUnderWatch) {
         << tool.err();
     EXPECT_EQ(count(tool.err(), "Played to the end"), 0u);
     headless::setAudioDeviceAvailable(true);
-    headless::clearCapturedAudio();
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << "A e f g\n";
-    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 2; })) << tool.err();
-    headless::advanceAudio(500ms);
-    EXPECT_EQ(headless::capturedAudio(), renderingOf("A e f g\n", 5512));
-    tool.interrupt();
-    EXPECT_EQ(tool.finish(), kExitInterrupted);
+    saveAndHear(tool, file, "A e f g\n", 2);
 }
 
 TEST_F(Authoring, WatchWaitsForAScoreThatDoesNotLoadYetAndWarnsOnEverySave) {
@@ -432,13 +438,7 @@ TEST_F(Authoring, WatchFollowsALinkedScoreToItsFile) {
     std::filesystem::create_symlink("takes/song.mml", link);
     ToolRun tool(dir, {"--play", "--watch", link.string()}, true);
     ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 1; })) << tool.err();
-    headless::clearCapturedAudio();
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << "A e f g\n";
-    ASSERT_TRUE(waitFor([&] { return count(tool.err(), "Playing ") == 2; })) << tool.err();
-    headless::advanceAudio(500ms);
-    EXPECT_EQ(headless::capturedAudio(), renderingOf("A e f g\n", 5512));
-    tool.interrupt();
-    EXPECT_EQ(tool.finish(), kExitInterrupted);
+    saveAndHear(tool, file, "A e f g\n", 2);
 }
 
 TEST_F(Authoring, CheckNamesAUtf8ByteOrderMarkOnceInsteadOfTheFloodItCauses) {
