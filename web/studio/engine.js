@@ -14,6 +14,10 @@ const CANCEL_AFTER_MS = 150;
 
 export const stats = { checkLatency: [], heardLatency: [], longestJob: 0, cancelled: 0 };
 
+// The play format of the engine's renderings, as its worker tells it with every reply:
+// samples a second, and the seconds a rendering lasts. Zero until the first reply.
+export const format = { rate: 0, seconds: 0 };
+
 export class Engine {
   // `kinds` in the order they go first; `bytesOf(text)` the bytes the engine reads for a
   // job's text; `holdUntil(job)` when (performance.now()) a job may start.
@@ -122,6 +126,7 @@ export class Engine {
     stats.longestJob = Math.max(stats.longestJob, this.took[job.kind]);
     stats.memory = reply.memory;
     if (reply.broken) this.memory = Infinity;
+    if (reply.format) Object.assign(format, reply.format);
     this.onReply(reply, job);
     this.pump();
   }

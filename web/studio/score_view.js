@@ -4,7 +4,7 @@ import { StateEffect, StateField } from '@codemirror/state';
 import { EditorView, Decoration } from '@codemirror/view';
 import { setDiagnostics } from '@codemirror/lint';
 import { offsetOfByteColumn } from './score_bytes.js';
-import { RATE } from './sound_output.js';
+import { format } from './engine.js';
 import { announceProblems } from './status.js';
 
 const $ = (id) => document.getElementById(id);
@@ -16,16 +16,6 @@ function shortened(message) {
     : message.slice(0, LONGEST_MESSAGE) + ` … (${message.length - LONGEST_MESSAGE} more characters)`;
 }
 
-// "score.mml:3:14: warning: TEXT" lines, as --check prints them.
-function parseCheck(text) {
-  const problems = [];
-  for (const line of text.split('\n')) {
-    const m = /^score\.mml:(\d+):(\d+): (warning|error): (.*)$/.exec(line);
-    if (m) problems.push({ line: +m[1], column: +m[2], severity: m[3], message: m[4] });
-  }
-  return problems;
-}
-
 // The tool's line and byte column as a range of the editor: to the end of the word there.
 export function place(doc, line, column, raw) {
   const l = doc.line(Math.min(Math.max(line, 1), doc.lines));
@@ -35,12 +25,13 @@ export function place(doc, line, column, raw) {
   return { from, to: Math.max(to, Math.min(from + 1, l.to)) };
 }
 
-// Shows a check's reply; `raw` whether the text shows bytes that are not UTF-8.
+// Shows a check's reply, whose problems come as --check finds them (line, byte column,
+// kind, text); `raw` whether the text shows bytes that are not UTF-8.
 export function showProblems(view, reply, raw) {
-  const problems = parseCheck(reply.check || '');
+  const problems = reply.problems || [];
   const doc = view.state.doc;
   const diagnostics = problems.map((p) => Object.assign(place(doc, p.line, p.column, raw), {
-    severity: p.severity, message: shortened(p.message),
+    severity: p.kind, message: shortened(p.text),
   }));
   view.dispatch(setDiagnostics(view.state, diagnostics));
   const list = $('problems');
@@ -52,8 +43,8 @@ export function showProblems(view, reply, raw) {
     const item = document.createElement('li');
     const button = document.createElement('button');
     button.type = 'button';
-    button.className = 'problem ' + p.severity;
-    button.textContent = `${p.line}:${p.column} ${p.severity}: ${shortened(p.message)}`;
+    button.className = 'problem ' + p.kind;
+    button.textContent = `${p.line}:${p.column} ${p.kind}: ${shortened(p.text)}`;
     button.addEventListener('click', () => {
       const at = place(view.state.doc, p.line, p.column, raw).from;
       view.dispatch({ selection: { anchor: at }, scrollIntoView: true });
@@ -116,7 +107,7 @@ export function showPlaying(view, map, seconds, current, raw) {
   let marks = Decoration.none;
   let key = '';
   if (seconds !== null && map && map.text === current) {
-    const sample = Math.floor(seconds * RATE);
+    const sample = Math.floor(seconds * format.rate);
     const doc = view.state.doc;
     const ranges = [];
     for (const notes of map.channels) {

@@ -80,7 +80,7 @@ Result& result() {
     return *r;
 }
 
-// The name the page's score goes by in the tool's lines; the page strips it again.
+// The name the page's score goes by in the tool's messages.
 constexpr const char* kName = "score.mml";
 
 std::string jsonString(std::string_view s) {
@@ -100,6 +100,19 @@ std::string jsonString(std::string_view s) {
         }
     }
     return out + '"';
+}
+
+// A problem as the page lists it: where, what kind ("warning" or "error") and what.
+std::string problemJson(int64_t line, int64_t column, const char* kind, std::string_view text) {
+    return "{\"line\":" + std::to_string(line) + ",\"column\":" + std::to_string(column) +
+           ",\"kind\":\"" + kind + "\",\"text\":" + jsonString(text) + "}";
+}
+
+std::string problemsJson(const ScoreReport& report) {
+    std::string out = "[";
+    for (const ScoreWarning& w : report.warnings)
+        out += (out.size() > 1 ? "," : "") + problemJson(w.line, w.column, "warning", w.text);
+    return out + "]";
 }
 
 } // namespace
@@ -132,10 +145,10 @@ EMSCRIPTEN_KEEPALIVE int ms_render(const char* text, size_t size, const char* si
     }
 }
 
-// Examines the score as --check and --info do. The result's text is JSON: the warnings'
-// lines as --check prints them, the channels as --info names them, and for a score that
-// does not load the tool's error line and where the load stopped. The rendering, the same
-// bytes the player's would be, stays as the result's bytes.
+// Examines the score as --check and --info do. The result's text is JSON: the problems
+// --check finds, each with its line, column, kind and text; the channels as --info names
+// them; and for a score that does not load, the tool's error line and where it stopped. The
+// rendering, the same bytes the player's would be, stays as the result's bytes.
 EMSCRIPTEN_KEEPALIVE int ms_check(const char* text, size_t size) {
     Result& r = result();
     r.bytes = {};
@@ -149,8 +162,8 @@ EMSCRIPTEN_KEEPALIVE int ms_check(const char* text, size_t size) {
         for (size_t i = 0; i < report.channels.size() && i < kShownChannels; ++i)
             names += (names.empty() ? "" : ",") +
                      jsonString(score_text::readableName(report.channels[i].name));
-        r.text = "{\"check\":" + jsonString(warningLines(kName, report)) + ",\"channels\":[" +
-                 names + "],\"channelCount\":" + std::to_string(report.channels.size()) + "}";
+        r.text = "{\"problems\":" + problemsJson(report) + ",\"channels\":[" + names +
+                 "],\"channelCount\":" + std::to_string(report.channels.size()) + "}";
         r.bytes = std::move(pcm);
         // The map is read only where the page follows the notes: for a score of thousands
         // of channels it would cost more than the check. Playing from the cursor reads it
@@ -165,8 +178,8 @@ EMSCRIPTEN_KEEPALIVE int ms_check(const char* text, size_t size) {
         }
         return 0;
     } catch (const ScoreError& e) {
-        r.text = "{\"error\":" + jsonString(std::string("Error: ") + e.what()) +
-                 ",\"check\":" + jsonString(errorLine(kName, e)) + "}";
+        r.text = "{\"error\":" + jsonString(std::string("Error: ") + e.what()) + ",\"problems\":[" +
+                 problemJson(e.line, e.column, "error", e.reason) + "]}";
     } catch (const std::exception& e) {
         r.text = "{\"error\":" + jsonString(std::string("Error: ") + e.what()) + "}";
     }
@@ -205,6 +218,15 @@ EMSCRIPTEN_KEEPALIVE double ms_first_heard(const char* text, size_t size, double
     }
     return static_cast<double>(
         m.map->firstHeard(static_cast<int64_t>(line), static_cast<int64_t>(column)));
+}
+
+// The play format of every rendering here, for the page to time the sound by.
+EMSCRIPTEN_KEEPALIVE int ms_sample_rate() {
+    return play_format::sampleRate;
+}
+
+EMSCRIPTEN_KEEPALIVE int ms_play_seconds() {
+    return play_format::playSeconds;
 }
 
 EMSCRIPTEN_KEEPALIVE const double* ms_notes() {

@@ -70,6 +70,7 @@ onmessage = async (event) => {
   reply.kind = job.kind;
   reply.ms = performance.now() - started;
   reply.memory = module ? module.HEAPU8.length : 0;
+  if (module) reply.format = { rate: module._ms_sample_rate(), seconds: module._ms_play_seconds() };
   const transfer = ['pcm', 'wav', 'notes'].filter((k) => reply[k]).map((k) => reply[k].buffer);
   postMessage(reply, transfer);
 };
