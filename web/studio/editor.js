@@ -1,6 +1,6 @@
 // The studio page: the editor, its keys and buttons, and what it opens with (the score of a
 // link, the draft kept in this browser, or an example).
-import { EditorState, Prec, Compartment } from '@codemirror/state';
+import { EditorState, Compartment } from '@codemirror/state';
 import {
   EditorView, keymap, lineNumbers, highlightActiveLine, highlightActiveLineGutter,
   drawSelection, highlightSpecialChars,
@@ -14,6 +14,8 @@ import { RAW_CHARS } from './score_bytes.js';
 import { announce } from './status.js';
 import { playingField } from './score_view.js';
 import { readDraft } from './drafts.js';
+import { studioKeymap, listenOnPage } from './keys.js';
+import { exposeForSuites } from './suite_hooks.js';
 import * as session from './session.js';
 
 const $ = (id) => document.getElementById(id);
@@ -37,41 +39,6 @@ function specialChar(code, description, placeholder) {
   return span;
 }
 
-function showProblemsList() {
-  $('problems-panel').open = true;
-  const first = document.querySelector('#problems .problem');
-  (first || $('problems')).focus();
-}
-
-const studioKeys = [
-  { key: 'Mod-Enter', run: () => (session.play(), true) },
-  { key: 'F5', run: () => (session.play(), true) },
-  { key: 'Shift-F5', run: () => (session.stop(), true) },
-  { key: 'Mod-Shift-Enter', run: () => (session.playFromCursor(), true) },
-  { key: 'F6', run: () => (session.playFromCursor(), true) },
-  { key: 'Mod-s', run: () => (score.save(), true) },
-  { key: 'Mod-Shift-m', run: () => (showProblemsList(), true) },
-  {
-    key: 'Escape',
-    run: () => (session.state.playing || session.sound.busy() ? (session.stop(), true) : false),
-  },
-];
-
-// The same keys where the editor does not have the focus.
-function pageKeys(e) {
-  if (e.defaultPrevented || (view && view.hasFocus)) return;
-  const mod = e.ctrlKey || e.metaKey;
-  const act = (fn) => {
-    e.preventDefault();
-    fn();
-  };
-  if ((e.key === 'F5' && !e.shiftKey) || (e.key === 'Enter' && mod && !e.shiftKey)) act(session.play);
-  else if ((e.key === 'F5' && e.shiftKey) || (e.key === 'Escape' && session.state.playing)) act(session.stop);
-  else if (e.key === 'F6' || (e.key === 'Enter' && mod && e.shiftKey)) act(session.playFromCursor);
-  else if (mod && !e.shiftKey && e.key.toLowerCase() === 's') act(() => score.save());
-  else if (mod && e.shiftKey && e.key.toLowerCase() === 'm') act(showProblemsList);
-}
-
 const wrapping = new Compartment();
 let view = null;
 
@@ -86,7 +53,7 @@ function createView(doc) {
         drawSelection(), highlightActiveLine(), highlightSelectionMatches(), search({ top: true }),
         mml, syntaxHighlighting(mmlHighlight), lintGutter(), playingField,
         wrapping.of($('wrap').checked ? EditorView.lineWrapping : []),
-        Prec.high(keymap.of(studioKeys)),
+        studioKeymap,
         keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, ...lintKeymap]),
         EditorView.contentAttributes.of({ 'aria-label': 'Score' }),
         EditorView.domEventHandlers({ drop: (event) => dropped(event) }),
@@ -132,7 +99,7 @@ function wire() {
     localStorage.setItem('marrowtone-wrap', e.target.checked ? '1' : '0');
     view.dispatch({ effects: wrapping.reconfigure(e.target.checked ? EditorView.lineWrapping : []) });
   });
-  window.addEventListener('keydown', pageKeys);
+  listenOnPage(view);
   window.addEventListener('hashchange', () => session.openLink());
   document.body.addEventListener('dragover', (e) => e.preventDefault());
   document.body.addEventListener('drop', dropped);
@@ -166,11 +133,7 @@ async function main() {
   await session.openLink();
   await score.showRestore();
   session.edited();
-  window.studio = {
-    view, stats: session.stats, output: session.output, state: session.state, score,
-    engines: [session.sound, session.checker], ready: true, editableAt: performance.now(),
-    idle: () => session.sound.idle() && session.checker.idle(),
-  };
+  exposeForSuites(view);
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
 }
 

@@ -1,8 +1,8 @@
 // What the studio does with the text while the author writes: checks it and plays it as
 // marrowtone-render would, shares and exports it. The engine runs in workers (engine.js);
 // this page only shows and plays what they hand back.
-import { Engine, stats, SHOW_PROGRESS_MS } from './engine.js';
-import { Output, RATE, SECONDS } from './sound_output.js';
+import { Engine, stats, format, SHOW_PROGRESS_MS } from './engine.js';
+import { Output } from './sound_output.js';
 import { byteColumnOf } from './score_bytes.js';
 import { announce } from './status.js';
 import { showProblems, showPlaying, showChannels, splitNotes } from './score_view.js';
@@ -33,6 +33,11 @@ const state = {
   soloed: new Set(),
   map: null,          // where each channel's notes sound, for the text checked last
   startAt: 0,         // where a play that waits for its rendering begins
+  seeking: false,     // the next rendering heard starts at startAt, not where the sound is
+  heardKey: '',       // what the rendering heard last is of (soundKey)
+  heardText: '',      // the text it was rendered from
+  progressTimer: 0,   // counts up the seconds of the work shown in progress
+  frame: 0,           // the next frame that moves the time and the notes sounding
 };
 
 const engineOptions = { onReply, onBusy, bytesOf: (t) => score.bytesOf(t) };
@@ -49,7 +54,7 @@ function onBusy() {
   const jobs = [sound.busy(), checker.busy()].filter((j) => j && performance.now() - j.sent >= SHOW_PROGRESS_MS - 10);
   const job = jobs.sort((a, b) => a.sent - b.sent)[0];
   const bar = $('progress');
-  clearInterval(onBusy.timer);
+  clearInterval(state.progressTimer);
   updateButtons();
   if (!job) {
     bar.hidden = true;
@@ -63,7 +68,7 @@ function onBusy() {
   };
   show();
   bar.hidden = false;
-  onBusy.timer = setInterval(show, 100);
+  state.progressTimer = setInterval(show, 100);
 }
 
 function onReply(reply, job) {
@@ -116,7 +121,7 @@ function heard(reply, job) {
   const at = state.seeking ? null : output.position();
   state.seeking = false;
   const offset = at === null ? state.startAt : at;
-  if (offset >= SECONDS) return;
+  if (offset >= format.seconds) return;
   state.heardKey = soundKey(job.text, job.silenced || []);
   output.play(reply.pcm, offset, ended);
   state.heardText = job.text;
@@ -133,7 +138,7 @@ function ended() {
 function stopped() {
   state.playing = false;
   sound.drop('render');
-  cancelAnimationFrame(tick.frame);
+  cancelAnimationFrame(state.frame);
   updateButtons();
   showTime(null);
   showPlaying(view, null, null, '', false);
@@ -141,20 +146,22 @@ function stopped() {
 }
 
 function showTime(seconds) {
+  if (!format.seconds) return; // before the engine has told its format, the page's own text
   const shown = (s) => {
     const tenths = Math.floor(s * 10 + 1e-6);
     return `${Math.floor(tenths / 600)}:${String(Math.floor((tenths % 600) / 10)).padStart(2, '0')}.${tenths % 10}`;
   };
-  $('time').textContent = `${shown(seconds || 0)} / 1:00`;
+  const total = `${Math.floor(format.seconds / 60)}:${String(format.seconds % 60).padStart(2, '0')}`;
+  $('time').textContent = `${shown(seconds || 0)} / ${total}`;
 }
 
 function tick() {
-  cancelAnimationFrame(tick.frame);
+  cancelAnimationFrame(state.frame);
   const at = output.position();
   if (at === null) return;
   showTime(at);
   showPlaying(view, state.map, at, text(), raw());
-  tick.frame = requestAnimationFrame(tick);
+  state.frame = requestAnimationFrame(tick);
 }
 
 function play(from = 0) {
@@ -183,7 +190,7 @@ function playFromCursor() {
 function playFrom(reply, job) {
   if (reply.error) announce(reply.error);
   else if (reply.sample < 0) announce(`No note at or after line ${job.line}, column ${job.column} is heard within the minute`);
-  else play(reply.sample / RATE);
+  else play(reply.sample / format.rate);
 }
 
 // Ends the sound and the work on it that shows its progress. A check goes on: it holds up
