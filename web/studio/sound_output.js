@@ -1,82 +1,48 @@
-// The sound: the engine's 8-bit samples through Web Audio, switched and stopped through
-// short ramps, not cut: a cut clicks.
-export const RATE = 11025;
-export const SECONDS = 60;
-const FADE = 0.015;
-const STOP_FADE = 0.03;
+// The studio's sound: the engine's 8-bit renderings through the output the player page
+// plays by too, one at a time; a new rendering takes over where the last one was.
+import { Output as SharedOutput } from '../../platform/drivers/web/sound_output.js';
+import { format } from './engine.js';
 
 export class Output {
   constructor(volumeOf) {
-    this.volumeOf = volumeOf;
-    this.context = null;
-    this.source = null;
+    this.shared = new SharedOutput(true, volumeOf());
+    this.source = null; // the play under way
+  }
+
+  get context() {
+    return this.shared.context;
   }
 
   ensure() {
-    if (!this.context) {
-      this.context = new AudioContext();
-      // Against the step from silence to the 8-bit middle and back: the offset the bytes
-      // carry is not heard, so starting and stopping do not click.
-      this.highPass = this.context.createBiquadFilter();
-      this.highPass.type = 'highpass';
-      this.highPass.frequency.value = 5;
-      this.volume = this.context.createGain();
-      this.volume.gain.value = this.volumeOf();
-      this.highPass.connect(this.volume).connect(this.context.destination);
-    }
-    if (this.context.state === 'suspended') this.context.resume();
+    this.shared.ensure();
   }
 
   setVolume(v) {
-    if (this.volume) this.volume.gain.setTargetAtTime(v, this.context.currentTime, 0.01);
+    this.shared.setVolume(v);
   }
 
   // Where the sound is, in seconds of the rendering; null when nothing plays.
   position() {
     if (!this.source) return null;
-    return Math.min(SECONDS, this.offset + (this.context.currentTime - this.startedAt));
+    return Math.min(format.seconds, this.offset + (this.context.currentTime - this.startedAt));
   }
 
   play(pcm, offset, onEnded) {
-    const c = this.context;
-    const samples = new Float32Array(pcm.length);
-    for (let i = 0; i < pcm.length; ++i) samples[i] = (pcm[i] - 128) / 128;
-    const buffer = c.createBuffer(1, pcm.length, RATE);
-    buffer.copyToChannel(samples, 0);
-    const source = c.createBufferSource();
-    source.buffer = buffer;
-    const fade = c.createGain();
-    source.connect(fade).connect(this.highPass);
-    const now = c.currentTime;
-    if (this.source) {
-      fade.gain.setValueAtTime(0, now);
-      fade.gain.linearRampToValueAtTime(1, now + FADE);
-      this.fadeOut(FADE);
-    }
-    source.onended = () => {
-      if (this.source === source) {
-        this.source = null;
-        onEnded();
-      }
-    };
-    source.start(now, offset);
-    this.source = source;
-    this.fade = fade;
-    this.startedAt = now;
+    const buffer = this.shared.buffer(pcm, format.rate, 1, 8);
+    this.stop();
+    const play = this.shared.start(buffer, offset, () => {
+      if (this.source !== play) return;
+      this.source = null;
+      onEnded();
+    });
+    this.source = play;
+    this.startedAt = this.context.currentTime;
     this.offset = offset;
   }
 
-  fadeOut(seconds) {
-    const { source, fade } = this;
-    if (!source) return;
-    this.source = null;
-    const now = this.context.currentTime;
-    fade.gain.setValueAtTime(fade.gain.value, now);
-    fade.gain.linearRampToValueAtTime(0, now + seconds);
-    source.stop(now + seconds);
-  }
-
   stop() {
-    this.fadeOut(STOP_FADE);
+    const play = this.source;
+    this.source = null;
+    this.shared.stop(play);
   }
 }
