@@ -152,7 +152,13 @@ async function main() {
     await page.keyboard.up('Shift');
     await page.keyboard.up('Control');
     await page.waitForFunction(() => document.activeElement.classList.contains('problem'));
-    step('F8 went to the next problem, Ctrl+Shift+M to the list');
+    // The editor's keys hold where it does not have the focus: F5 plays, Escape stops.
+    await page.keyboard.press('F5');
+    await page.waitForFunction(() => window.studio.state.playing);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => !window.studio.state.playing);
+    await page.evaluate(() => { window.__audio.buffers.length = 0; }); // the plays below count from one
+    step('F8 went to the next problem, Ctrl+Shift+M to the list, where F5 played and Escape stopped');
 
     const overflow = 'A t120 o4 c d e\nA c99999999999999999999\n';
     await setScore(overflow);

@@ -25,7 +25,10 @@ const studioKeys = [
   { key: 'Mod-s', run: done(() => session.score.save()) },
   { key: 'Mod-Shift-m', run: done(showProblemsList) },
   // Escape ends the sound or the work on it; otherwise the editor's own Escape goes on.
-  { key: 'Escape', run: () => (session.state.playing || session.sound.busy() ? (session.stop(), true) : false) },
+  {
+    key: 'Escape',
+    run: () => (session.state.playing || session.sound.busy() ? (session.stop(), true) : false),
+  },
 ].map((binding) => Object.assign(binding, { scope }));
 
 // The keys as the editor's extension, ahead of its own.

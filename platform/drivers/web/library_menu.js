@@ -24,7 +24,8 @@ mergeInto(LibraryManager.library, {
       menubar.textContent = '';
       menus.forEach(function (menu, index) {
         var holder = MTMenu.element('div', 'mt-menu');
-        var button = MTMenu.element('div', 'mt-menu-title', { role: 'menuitem', tabindex: index ? '-1' : '0' });
+        var button = MTMenu.element('div', 'mt-menu-title',
+                                    { role: 'menuitem', tabindex: index ? '-1' : '0' });
         button.textContent = menu.text;
         holder.appendChild(button);
         var t = { button: button, popup: null };
@@ -83,8 +84,8 @@ mergeInto(LibraryManager.library, {
       popup.hidden = true;
       var items = [];
       menu.items.forEach(function (item) {
-        if (item.separator) popup.appendChild(MTMenu.element('div', 'mt-separator', { role: 'separator' }));
-        else popup.appendChild(MTMenu.item(bar, t, item, items));
+        popup.appendChild(item.separator ? MTMenu.element('div', 'mt-separator', { role: 'separator' })
+                                         : MTMenu.item(bar, t, item, items));
       });
       t.popup = popup;
       t.button.addEventListener('click', function () {
