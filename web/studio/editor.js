@@ -1,4 +1,4 @@
-// The studio page: the editor, its keys and buttons, and what it opens with (the score of a
+// The studio page: the editor, its buttons, and what it opens with (the score of a
 // link, the draft kept in this browser, or an example).
 import { EditorState, Compartment } from '@codemirror/state';
 import {

@@ -1,6 +1,7 @@
-// What the drivers ask of the page (library_web.js), and the user's actions it keeps for
-// them. The page never calls into the program: the program may be suspended (waiting for
-// events, or for the file picker), so the page queues what the user does and wakes it.
+// What the drivers ask of the page (library_*.js, a file for each driver's side), and the
+// user's actions it keeps for them. The page never calls into the program: the program may
+// be suspended (waiting for events, or for the file picker), so the page queues what the
+// user does and wakes it.
 #pragma once
 
 #include <cstddef>
