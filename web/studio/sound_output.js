@@ -34,17 +34,27 @@ export class Output {
   // Where the sound is, in seconds of the rendering; null when nothing plays.
   position() {
     if (!this.source) return null;
-    return Math.min(SECONDS, this.offset + (this.context.currentTime - this.startedAt));
+    const heard = this.context.currentTime - this.startedAt;
+    if (!this.loop) return Math.min(SECONDS, this.offset + heard);
+    const { from, to } = this.loop;
+    return (from + ((this.offset * RATE - from + heard * RATE) % (to - from))) / RATE;
   }
 
-  play(pcm, offset, onEnded) {
+  // Plays the rendering from `offset` seconds; with `loop` ({ from, to } samples) only that
+  // part, over and over, from `offset` when it lies inside. Web Audio gets the samples from
+  // that moment on and nothing before: what it plays is what marrowtone-render --from writes.
+  play(pcm, offset, onEnded, loop = null) {
     const c = this.context;
-    const samples = new Float32Array(pcm.length);
-    for (let i = 0; i < pcm.length; ++i) samples[i] = (pcm[i] - 128) / 128;
-    const buffer = c.createBuffer(1, pcm.length, RATE);
+    let first = Math.min(Math.round(offset * RATE), pcm.length - 1);
+    if (loop && !(first >= loop.from && first < loop.to)) first = loop.from;
+    const part = loop ? pcm.subarray(loop.from, loop.to) : pcm.subarray(first);
+    const samples = new Float32Array(part.length);
+    for (let i = 0; i < part.length; ++i) samples[i] = (part[i] - 128) / 128;
+    const buffer = c.createBuffer(1, part.length, RATE);
     buffer.copyToChannel(samples, 0);
     const source = c.createBufferSource();
     source.buffer = buffer;
+    source.loop = Boolean(loop);
     const fade = c.createGain();
     source.connect(fade).connect(this.highPass);
     const now = c.currentTime;
@@ -59,11 +69,12 @@ export class Output {
         onEnded();
       }
     };
-    source.start(now, offset);
+    source.start(now, loop ? (first - loop.from) / RATE : 0);
     this.source = source;
     this.fade = fade;
     this.startedAt = now;
-    this.offset = offset;
+    this.offset = first / RATE;
+    this.loop = loop;
   }
 
   fadeOut(seconds) {
