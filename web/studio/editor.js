@@ -15,6 +15,9 @@ import { announce } from './status.js';
 import { playingField } from './score_view.js';
 import { readDraft } from './drafts.js';
 import * as session from './session.js';
+import { startTransport } from './transport.js';
+import { startTrackView } from './track_pane.js';
+import { startShortcuts } from './shortcuts.js';
 
 const $ = (id) => document.getElementById(id);
 const { score } = session;
@@ -159,6 +162,9 @@ async function main() {
   }
   view = createView('');
   session.setView(view);
+  startTransport(view);
+  const tracks = startTrackView(view);
+  startShortcuts(view);
   wire();
   const draft = await readDraft('current');
   score.load(draft || await example());
@@ -167,7 +173,7 @@ async function main() {
   await score.showRestore();
   session.edited();
   window.studio = {
-    view, stats: session.stats, output: session.output, state: session.state, score,
+    view, tracks, stats: session.stats, output: session.output, state: session.state, score,
     engines: [session.sound, session.checker], ready: true, editableAt: performance.now(),
     idle: () => session.sound.idle() && session.checker.idle(),
   };
