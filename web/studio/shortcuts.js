@@ -58,6 +58,23 @@ function row(keysText, what) {
   return item;
 }
 
+// Made when first asked for: a closed dialog's button would still be in the page.
+function keysDialog() {
+  const dialog = document.createElement('dialog');
+  dialog.id = 'keys';
+  dialog.setAttribute('aria-labelledby', 'keys-title');
+  const title = dialog.appendChild(document.createElement('h2'));
+  title.id = 'keys-title';
+  title.textContent = 'Keys';
+  dialog.appendChild(document.createElement('table')).append(document.createElement('tbody'));
+  const close = dialog.appendChild(document.createElement('button'));
+  close.type = 'button';
+  close.textContent = 'Close';
+  close.addEventListener('click', () => dialog.close());
+  document.body.append(dialog);
+  return dialog;
+}
+
 export function showKeys() {
   const rows = [];
   for (const element of document.querySelectorAll('[aria-keyshortcuts]')) {
@@ -68,8 +85,8 @@ export function showKeys() {
   for (const k of keys) if (k.shown) rows.push(row(k.shown, k.what));
   rows.push(row('? (outside the editor)', 'This list'));
   for (const [shown, what] of editorKeys) rows.push(row(shown, what));
-  $('keys-list').replaceChildren(...rows);
-  const dialog = $('keys');
+  const dialog = $('keys') || keysDialog();
+  dialog.querySelector('tbody').replaceChildren(...rows);
   if (!dialog.open) dialog.showModal();
 }
 
@@ -80,6 +97,5 @@ export function startShortcuts(view) {
       keys.map((k) => ({ key: k.key, run: () => (k.run(), true), preventDefault: true }))))),
   });
   window.addEventListener('keydown', pageKeys);
-  $('keys-close').addEventListener('click', () => $('keys').close());
   $('keys-button').addEventListener('click', showKeys);
 }
