@@ -27,6 +27,7 @@ public:
         int64_t to;
         int32_t command;
         bool rest;
+        int64_t period;
     };
 
     Mapper(const Sound& sound, ScorePlaces& places, std::vector<std::vector<bool>>& notes,
@@ -55,12 +56,20 @@ public:
         places_.failed(line, column, reason);
     }
 
+    // Told just before played() for the same note, when it sounds.
+    void sounds(int32_t channel, int32_t command, int64_t from, int64_t, int64_t period,
+                uint8_t) override {
+        sounding_ = {channel, command, from, period};
+    }
+
     void played(int32_t channel, int32_t command, int64_t from, int64_t to) override {
         if (from >= until_) return;
         const auto c = static_cast<size_t>(channel);
         if (c >= heard_.size()) heard_.resize(c + 1);
         const std::string_view cmd = sound_.channels[c].text(static_cast<size_t>(command));
-        heard_[c].push_back({from, to, command, cmd == "R"});
+        const bool sounded =
+            sounding_.channel == channel && sounding_.command == command && sounding_.from == from;
+        heard_[c].push_back({from, to, command, cmd == "R", sounded ? sounding_.period : 0});
         // Cut only when twice over the limit, so that cutting costs little per note.
         if (++count_ > 2 * ScoreMap::noteLimit) cut();
     }
@@ -99,6 +108,12 @@ private:
     int64_t until_;
     size_t count_ = 0;
     std::vector<std::vector<Heard>> heard_; // by channel, in order of `from`
+    struct {
+        int32_t channel = -1;
+        int32_t command = -1;
+        int64_t from = -1;
+        int64_t period = 0;
+    } sounding_;
 };
 
 } // namespace
@@ -131,7 +146,7 @@ ScoreMap ScoreMap::read(const std::string& name, const std::string& text, int64_
         notes.reserve(heard.size());
         for (const Mapper::Heard& h : heard) {
             const TextPlace p = places->placeOf(static_cast<int32_t>(c), h.command);
-            notes.push_back({h.from, h.to, p.line, p.column, p.length, h.rest});
+            notes.push_back({h.from, h.to, p.line, p.column, p.length, h.rest, h.period});
         }
     }
     map.written_ = std::move(written);

@@ -22,6 +22,9 @@ struct HeardNote {
     int64_t column = 0;
     int64_t length = 0;
     bool rest = false;
+    // The pulse's period in samples while the note sounds (its pitch: half the period is an
+    // octave up); 0 for a rest or a note that adds nothing.
+    int64_t period = 0;
 };
 
 struct ChannelMap {

@@ -79,6 +79,10 @@ TEST(ScoreMap, NotesAndRestsAtTheirSamplesAndPlaces) {
         EXPECT_EQ(a[i].rest, i == 4) << i;
     }
     EXPECT_EQ(a.back().to, kMinute);
+    // Pitch as the pulse's period: d above c, the repeat's c as the first, the rest none.
+    EXPECT_GT(a[0].period, a[1].period);
+    EXPECT_EQ(a[2].period, a[0].period);
+    EXPECT_EQ(a[4].period, 0);
     const auto& b = map.channels()[1].notes;
     ASSERT_GE(b.size(), 2u);
     EXPECT_EQ(b[1].from, 48000); // c1. at the default tempo: 32000 and a half

@@ -1,6 +1,7 @@
 // The studio page in Debian's chromium, headless: problems shown where marrowtone-render
 // --check finds them, the samples handed to Web Audio against the tool's bytes, an edit
-// heard from where the sound was, a share link, the WAV export, a visit without network,
+// heard from where the sound was, pause, seek and loop heard as --from gives those moments,
+// the track view, a share link, the WAV export, a visit without network,
 // and a page that answers while a huge score renders. The console stays free of errors.
 //
 //   node studio_test.js <site folder> <marrowtone-render>
@@ -26,12 +27,12 @@ function tool(work, text, args) {
   return runTool(nativeRenderer, work, args);
 }
 
-// Every source's start with its offset (after recordBuffers).
+// Every source's start with its offset and whether it loops (after recordBuffers).
 function hookAudio() {
   window.__audio.starts = [];
   const start = AudioBufferSourceNode.prototype.start;
   AudioBufferSourceNode.prototype.start = function (when, offset) {
-    window.__audio.starts.push(offset || 0);
+    window.__audio.starts.push({ offset: offset || 0, loop: this.loop });
     return start.call(this, when, offset);
   };
   window.__longTasks = [];
@@ -79,18 +80,24 @@ async function main() {
       await page.waitForFunction((n) => window.__audio.buffers.length >= n, {}, count);
       return page.evaluate((n) => window.__audio.buffers[n - 1], count);
     };
-    const expectSamples = (buffer, text, what) => {
-      const expected = tool(work, text, ['score.mml', '-']);
+    // The samples of a buffer against the tool's from sample `from` on (--from), the first
+    // `length` of them when given (a loop's part).
+    const expectSamples = (buffer, text, what, from = 0, length = undefined) => {
+      const time = ((from + 0.5) / 11025).toFixed(7);
+      const expected = tool(work, text, from ? ['--from', time, 'score.mml', '-'] : ['score.mml', '-']);
       if (expected.status !== 0) fail(`marrowtone-render failed: ${expected.err}`);
       const got = Buffer.from(buffer.base64, 'base64');
+      const want = expected.out.subarray(0, length);
       if (buffer.rate !== 11025) fail(`played at ${buffer.rate} Hz`);
-      if (!got.equals(expected.out)) {
+      if (!got.equals(want)) {
         let at = 0;
-        while (at < got.length && got[at] === expected.out[at]) ++at;
-        fail(`${what}: ${got.length} samples played, ${expected.out.length} rendered; ` +
+        while (at < got.length && got[at] === want[at]) ++at;
+        fail(`${what}: ${got.length} samples played, ${want.length} rendered from ${from}; ` +
              `first difference at ${at}`);
       }
     };
+    // The sample a buffer that plays on to the end of the minute starts at.
+    const startOf = (buffer) => 661500 - Buffer.from(buffer.base64, 'base64').length;
 
     console.log('the studio:');
     const editable = await open(page, url);
@@ -187,10 +194,101 @@ async function main() {
     await page.keyboard.type('\nC o5 v40 c d e f g');
     const edited = await page.evaluate(() => window.studio.view.state.doc.toString());
     await page.waitForFunction((t) => window.studio.state.heardText === t, {}, edited);
-    const [last, offset] = await page.evaluate(() => [window.__audio.buffers.at(-1), window.__audio.starts.at(-1)]);
-    expectSamples(last, edited, 'the edited score');
+    const last = await page.evaluate(() => window.__audio.buffers.at(-1));
+    expectSamples(last, edited, 'the edited score', startOf(last));
+    const offset = startOf(last) / 11025;
     if (!(offset > before)) fail(`the edit started at ${offset} s, the sound was at ${before} s`);
     step(`the edit was heard from ${offset.toFixed(2)} s on (the sound was at ${before.toFixed(2)} s)`);
+    await page.click(button('Stop'));
+    await page.waitForFunction(() => window.studio.output.position() === null);
+
+    // Pause and resume, a seek on the timeline and a loop of a line's notes: Web Audio gets
+    // what --from gives from those moments. The track view's playhead follows the sound.
+    const phrase = 'A t120 l8 c d e f\nA g a b > c\nB t120 o3 l2 c g\n';
+    await setScore(phrase);
+    await checked();
+    let count = await page.evaluate(() => window.__audio.buffers.length);
+    await page.click(button('Play'));
+    await played(++count);
+    await page.waitForFunction(() => window.studio.output.position() > 0.5);
+    await page.keyboard.press('F9');
+    await page.waitForFunction(() => window.studio.state.pausedAt !== null);
+    const paused = await page.evaluate(() => window.studio.state.pausedAt);
+    await page.keyboard.press('F9');
+    const resumed = await played(++count);
+    expectSamples(resumed, phrase, 'resumed', startOf(resumed));
+    if (startOf(resumed) !== Math.round(paused * 11025)) fail(`paused at ${paused} s, resumed from sample ${startOf(resumed)}`);
+    await page.waitForFunction((p) => window.studio.tracks.shownAt > p + 0.5, {}, paused);
+    const [drawn, heard] = await page.evaluate(() => [window.studio.tracks.shownAt, window.studio.output.position()]);
+    if (!(Math.abs(drawn - heard) < 0.5)) fail(`the playhead was drawn at ${drawn} s, the sound at ${heard} s`);
+    const timeline = await (await page.$('#timeline')).boundingBox();
+    await page.mouse.click(timeline.x + timeline.width * 0.75, timeline.y + timeline.height / 2);
+    const sought = await played(++count);
+    const target = await page.evaluate(() => window.studio.state.startAt);
+    expectSamples(sought, phrase, 'sought', startOf(sought));
+    if (startOf(sought) !== Math.round(target * 11025) || Math.abs(target / 60 - 0.75) > 0.05)
+      fail(`a click at three quarters of the timeline played from ${target} s, sample ${startOf(sought)}`);
+    await page.evaluate(() => {
+      const v = window.studio.view;
+      v.dispatch({ selection: { anchor: v.state.doc.line(2).from, head: v.state.doc.line(2).to } });
+      v.focus();
+    });
+    const altKey = async (key) => {
+      await page.keyboard.down('Alt');
+      await page.keyboard.press(key);
+      await page.keyboard.up('Alt');
+    };
+    await altKey('k');
+    const looped = await played(++count);
+    const [loop, looping] = await page.evaluate(() => [window.studio.state.loop, window.__audio.starts.at(-1).loop]);
+    // Line 2 is the second half of A's pass, as long as the first.
+    const pass = Number(/A: .* one pass ([\d.]+) s/.exec(tool(work, phrase, ['--info', 'score.mml']).out)[1]) * 11025;
+    if (!looping || Math.abs(loop.from - pass / 2) > 12 || Math.abs(loop.to - pass) > 12)
+      fail(`line 2 looped samples ${loop.from} to ${loop.to}; A's pass is ${pass} samples`);
+    expectSamples(looped, phrase, 'the loop', loop.from, loop.to - loop.from);
+    await altKey('k');
+    await played(++count);
+    await page.click(button('Stop'));
+    await page.waitForFunction(() => window.studio.output.position() === null);
+    step(`paused at ${paused.toFixed(2)} s and resumed, sought to ${target.toFixed(2)} s, looped line 2 ` +
+         `(${loop.from}–${loop.to}): each as --from gives it; the playhead drawn with the sound`);
+
+    // A click on B's second note in the track view takes the cursor to its command, and marks it.
+    const point = await page.evaluate(() => window.studio.tracks.pointAt(1.5, 1));
+    await page.mouse.click(point.x, point.y);
+    const [place, marked] = await page.evaluate(() => {
+      const v = window.studio.view;
+      const head = v.state.selection.main.head;
+      const line = v.state.doc.lineAt(head);
+      return [`${line.number}:${head - line.from + 1}`, window.studio.tracks.marked.map(([c]) => c)];
+    });
+    const expectedPlace = `3:${phrase.split('\n')[2].lastIndexOf('g') + 1}`;
+    if (place !== expectedPlace || !marked.includes(1)) fail(`the click took the cursor to ${place} (marked ${marked}), not ${expectedPlace}`);
+    step(`a click on B's second note took the cursor to ${place}, marked in the view`);
+    await page.keyboard.press('F1');
+    const listed = await page.evaluate(() => [...document.querySelectorAll('#keys th')].map((e) => e.textContent));
+    const declared = await page.$$eval('[aria-keyshortcuts]', (all) => all.length);
+    if (listed.length < declared || !listed.includes('F9')) fail(`F1 listed ${listed}`);
+    await page.keyboard.press('Escape');
+
+    // Ten thousand notes played with the view shown: the longest main-thread task.
+    let many = '';
+    for (let c = 0; c < 10; ++c) {
+      for (let k = 0; k < 1000; ++k)
+        many += (k % 50 ? ' ' : `${k ? '\n' : ''}V${c}${k ? '' : ` t250 o${2 + c % 4} l16`} `) + 'cdefgab'[(k * (c + 3)) % 7];
+      many += '\n';
+    }
+    await page.evaluate(() => { window.__longTasks.length = 0; });
+    await setScore(many);
+    await checked();
+    const loading = await page.evaluate(() => Math.max(0, ...window.__longTasks.splice(0)));
+    await page.click(button('Play'));
+    await page.waitForFunction(() => window.studio.output.position() > 5);
+    const tasks = await page.evaluate(() => ({ longest: Math.max(0, ...window.__longTasks),
+                                               draw: window.studio.tracks.stats.longestDraw }));
+    console.log(`10,000 notes playing with the track view: longest main-thread task ${tasks.longest.toFixed(0)} ms ` +
+                `(0: none over 50 ms; ${loading.toFixed(0)} ms while it was set and checked); longest ` +
+                `drawing of the notes ${tasks.draw.toFixed(1)} ms`);
     await page.click(button('Stop'));
     await page.waitForFunction(() => window.studio.output.position() === null);
 
@@ -235,11 +333,13 @@ async function main() {
     await page.waitForFunction(() => document.querySelector('[aria-label="Solo A"]').getAttribute('aria-pressed') === 'true');
     await page.click(button('Play'));
     await page.waitForFunction((t) => window.studio.state.heardKey === t + '\0B', {}, soloed);
+    const dimmed = await page.$$eval('.cm-quiet', (lines) => lines.map((l) => l.textContent));
+    if (dimmed.join('\n') !== soloed.split('\n')[1]) fail(`dimmed ${JSON.stringify(dimmed)}`);
     const alone = soloed.split('\n').filter((l) => !l.startsWith('B')).join('\n');
     expectSamples(await page.evaluate(() => window.__audio.buffers.at(-1)), alone, 'A alone');
     await page.click(button('Stop'));
     await page.click(button('Solo A'));
-    step('Solo A played the score without B\'s line');
+    step('Solo A played the score without B\'s line, dimmed');
 
     // Shared through the address, text with bytes beyond ASCII intact.
     const greeting = '; Grüße, ünïcödé ♪ 🎹\nA t120 o4 l8 c d e f g4\n';

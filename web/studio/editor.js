@@ -17,6 +17,9 @@ import { readDraft } from './drafts.js';
 import { studioKeymap, listenOnPage } from './keys.js';
 import { exposeForSuites } from './suite_hooks.js';
 import * as session from './session.js';
+import { startTransport } from './transport.js';
+import { startTrackView } from './track_pane.js';
+import { startShortcuts } from './shortcuts.js';
 
 const $ = (id) => document.getElementById(id);
 const { score } = session;
@@ -126,6 +129,9 @@ async function main() {
   }
   view = createView('');
   session.setView(view);
+  startTransport(view);
+  const tracks = startTrackView(view);
+  startShortcuts();
   wire();
   const draft = await readDraft('current');
   score.load(draft || await example());
@@ -133,7 +139,7 @@ async function main() {
   await session.openLink();
   await score.showRestore();
   session.edited();
-  exposeForSuites(view);
+  exposeForSuites(view, tracks);
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
 }
 

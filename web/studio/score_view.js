@@ -78,39 +78,43 @@ export const playingField = StateField.define({
   provide: (f) => EditorView.decorations.from(f),
 });
 
-// Per channel its notes, six numbers each (from, to, line, column, length, rest).
+// Per channel its notes, FIELDS numbers each (from, to, line, column, length, rest, period).
+export const FIELDS = 7;
 export function splitNotes(flat) {
   const channels = [];
   for (let i = 0; i < flat.length;) {
     const count = flat[i++];
-    channels.push(flat.subarray(i, i + count * 6));
-    i += count * 6;
+    channels.push(flat.subarray(i, i + count * FIELDS));
+    i += count * FIELDS;
   }
   return channels;
 }
 
-function noteAt(notes, sample) {
+// The index of the first number of the note sounding at `sample`, or -1.
+export function noteAt(notes, sample) {
   let lo = 0;
-  let hi = notes.length / 6;
+  let hi = notes.length / FIELDS;
   while (lo < hi) {
     const mid = (lo + hi) >> 1;
-    if (notes[mid * 6] <= sample) lo = mid + 1;
+    if (notes[mid * FIELDS] <= sample) lo = mid + 1;
     else hi = mid;
   }
-  if (lo === 0 || notes[(lo - 1) * 6 + 1] <= sample) return -1;
-  return (lo - 1) * 6;
+  if (lo === 0 || notes[(lo - 1) * FIELDS + 1] <= sample) return -1;
+  return (lo - 1) * FIELDS;
 }
 
-// Marks the note each channel sounds at `seconds`, when `map` is of the text shown.
+// Marks the note each channel sounds at `seconds`, when `map` is of the text shown; none of
+// the channels in `skip`, and with `follow` the editor scrolls to the first one marked.
 let shownKey = '';
-export function showPlaying(view, map, seconds, current, raw) {
+export function showPlaying(view, map, seconds, current, raw, { skip = new Set(), follow = false } = {}) {
   let marks = Decoration.none;
   let key = '';
   if (seconds !== null && map && map.text === current) {
     const sample = Math.floor(seconds * format.rate);
     const doc = view.state.doc;
     const ranges = [];
-    for (const notes of map.channels) {
+    for (const [c, notes] of map.channels.entries()) {
+      if (skip.has(c)) continue;
       const at = noteAt(notes, sample);
       if (at < 0 || notes[at + 5]) continue;
       const line = notes[at + 2];
@@ -126,7 +130,9 @@ export function showPlaying(view, map, seconds, current, raw) {
   }
   if (key === shownKey) return;
   shownKey = key;
-  view.dispatch({ effects: setPlaying.of(marks) });
+  const first = follow && marks.size ? marks.iter().from : -1;
+  view.dispatch({ effects: first < 0 ? setPlaying.of(marks)
+    : [setPlaying.of(marks), EditorView.scrollIntoView(first, { y: 'nearest' })] });
 }
 
 // ---- Channels ------------------------------------------------------------------------------

@@ -38,7 +38,14 @@ const state = {
   heardText: '',      // the text it was rendered from
   progressTimer: 0,   // counts up the seconds of the work shown in progress
   frame: 0,           // the next frame that moves the time and the notes sounding
+  pausedAt: null,     // seconds, where a paused play resumes
+  loop: null,         // { from, to } samples heard over and over
+  follow: true,       // the editor scrolls to the playing note
 };
+// Told when the map of the notes ('map'), the channels heard ('channels') or the sound
+// ('playing', 'stopped') change.
+const changes = new EventTarget();
+const tell = (what) => changes.dispatchEvent(new Event(what));
 
 const engineOptions = { onReply, onBusy, bytesOf: (t) => score.bytesOf(t) };
 const sound = new Engine(['render', 'cursor', 'wav'], engineOptions);
@@ -99,12 +106,15 @@ function showCheck(reply, job) {
     state.channels = reply.channels;
     state.channelCount = reply.channelCount;
     showChannels(reply.channels, reply.channelCount, state.muted, state.soloed, toggled);
+    tell('channels');
   }
   state.map = reply.notes ? { text: job.text, channels: splitNotes(reply.notes) } : null;
+  tell('map');
 }
 
 function toggled(what, name, on) {
   announce(`${name} ${on ? (what === 'Mute' ? 'muted' : 'soloed') : (what === 'Mute' ? 'heard' : 'no longer soloed')}`);
+  tell('channels');
   if (state.playing) sound.want('render', { text: text(), silenced: silenced(), edited: performance.now() });
 }
 
@@ -123,7 +133,9 @@ function heard(reply, job) {
   const offset = at === null ? state.startAt : at;
   if (offset >= format.seconds) return;
   state.heardKey = soundKey(job.text, job.silenced || []);
-  output.play(reply.pcm, offset, ended);
+  output.play(reply.pcm, offset, ended, state.loop);
+  state.pausedAt = null;
+  tell('playing');
   state.heardText = job.text;
   stats.heardLatency.push(performance.now() - job.edited);
   if (at === null) announce('Playing');
@@ -142,6 +154,7 @@ function stopped() {
   updateButtons();
   showTime(null);
   showPlaying(view, null, null, '', false);
+  tell('stopped');
   checker.pump(); // a check held for the typing pause goes now
 }
 
@@ -160,7 +173,9 @@ function tick() {
   const at = output.position();
   if (at === null) return;
   showTime(at);
-  showPlaying(view, state.map, at, text(), raw());
+  const quiet = silenced();
+  const skip = new Set(state.channels.flatMap((n, i) => (quiet.includes(n) ? [i] : [])));
+  showPlaying(view, state.map, at, text(), raw(), { skip, follow: state.follow });
   state.frame = requestAnimationFrame(tick);
 }
 
@@ -271,4 +286,4 @@ function saveWav(reply) {
 }
 
 export { play, stop, playFromCursor, exportWav, share, openLink, edited, score, state, output,
-         sound, checker, stats };
+         sound, checker, stats, changes, silenced, showTime };

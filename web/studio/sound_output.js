@@ -7,6 +7,7 @@ export class Output {
   constructor(volumeOf) {
     this.shared = new SharedOutput(true, volumeOf());
     this.source = null; // the play under way
+    this.loop = null;
   }
 
   get context() {
@@ -24,20 +25,32 @@ export class Output {
   // Where the sound is, in seconds of the rendering; null when nothing plays.
   position() {
     if (!this.source) return null;
-    return Math.min(format.seconds, this.offset + (this.context.currentTime - this.startedAt));
+    const rate = format.rate;
+    const heard = this.context.currentTime - this.startedAt;
+    if (!this.loop) return Math.min(format.seconds, this.offset + heard);
+    const { from, to } = this.loop;
+    return (from + ((this.offset * rate - from + heard * rate) % (to - from))) / rate;
   }
 
-  play(pcm, offset, onEnded) {
-    const buffer = this.shared.buffer(pcm, format.rate, 1, 8);
+  // Plays the rendering from `offset` seconds; with `loop` ({ from, to } samples) only that
+  // part, over and over, from `offset` when it lies inside. Web Audio gets the samples from
+  // that moment on and nothing before: what it plays is what marrowtone-render --from writes.
+  play(pcm, offset, onEnded, loop = null) {
+    let first = Math.min(Math.round(offset * format.rate), pcm.length - 1);
+    if (loop && !(first >= loop.from && first < loop.to)) first = loop.from;
+    const part = loop ? pcm.subarray(loop.from, loop.to) : pcm.subarray(first);
+    const buffer = this.shared.buffer(part, format.rate, 1, 8);
     this.stop();
-    const play = this.shared.start(buffer, offset, () => {
+    const into = loop ? (first - loop.from) / format.rate : 0;
+    const play = this.shared.start(buffer, into, () => {
       if (this.source !== play) return;
       this.source = null;
       onEnded();
-    });
+    }, Boolean(loop));
     this.source = play;
     this.startedAt = this.context.currentTime;
-    this.offset = offset;
+    this.offset = first / format.rate;
+    this.loop = loop;
   }
 
   stop() {

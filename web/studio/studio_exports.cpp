@@ -41,7 +41,7 @@ Mapped& mapped() {
 }
 
 // Where the notes sound, for the page to show while playing: per channel its count, then
-// from, to, line, column, length and rest for each note. Only as much as the page can
+// from, to, line, column, length, rest and period for each note. Only as much as the page can
 // follow frame by frame; past that it shows the time alone.
 constexpr size_t kShownChannels = 256;
 constexpr size_t kShownNotes = 200'000;
@@ -57,7 +57,8 @@ std::vector<double> notesOf(const ScoreMap& map) {
         for (const HeardNote& n : c.notes)
             out.insert(out.end(), {static_cast<double>(n.from), static_cast<double>(n.to),
                                    static_cast<double>(n.line), static_cast<double>(n.column),
-                                   static_cast<double>(n.length), n.rest ? 1.0 : 0.0});
+                                   static_cast<double>(n.length), n.rest ? 1.0 : 0.0,
+                                   static_cast<double>(n.period)});
     }
     return out;
 }

@@ -3,9 +3,9 @@
 // page itself never reads it.
 import * as session from './session.js';
 
-export function exposeForSuites(view) {
+export function exposeForSuites(view, tracks) {
   window.studio = {
-    view, stats: session.stats, output: session.output, state: session.state, score: session.score,
+    view, tracks, stats: session.stats, output: session.output, state: session.state, score: session.score,
     engines: [session.sound, session.checker], ready: true, editableAt: performance.now(),
     idle: () => session.sound.idle() && session.checker.idle(),
   };

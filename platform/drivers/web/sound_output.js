@@ -71,11 +71,13 @@ var MarrowtoneSoundOutput = {
     }
 
     // Plays `buffer` from `offset` seconds, fading in; `onEnded` when it has played to its
-    // end (never after stop). Returns the play, for stop.
-    start(buffer, offset, onEnded) {
+    // end (never after stop). With `loop` the buffer plays over and over until stopped.
+    // Returns the play, for stop.
+    start(buffer, offset, onEnded, loop) {
       const c = this.context;
       const play = { source: c.createBufferSource(), fade: c.createGain(), stopped: false };
       play.source.buffer = buffer;
+      play.source.loop = !!loop;
       const now = c.currentTime;
       play.fade.gain.setValueAtTime(0, now);
       play.fade.gain.linearRampToValueAtTime(1, now + MarrowtoneSoundOutput.FADE_SECONDS);
