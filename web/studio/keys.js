@@ -63,7 +63,8 @@ export const studioKeymap = Prec.high(keymap.of(studioKeys));
 // The same keys where the editor does not have the focus.
 export function listenOnPage(view) {
   window.addEventListener('keydown', (event) => {
-    if (event.defaultPrevented || view.hasFocus) return;
+    // A dialog's own keys (Escape closes it) come before the studio's.
+    if (event.defaultPrevented || view.hasFocus || event.target.closest?.('dialog')) return;
     if (runScopeHandlers(view, event, 'studio')) event.preventDefault();
   });
 }

@@ -122,7 +122,7 @@ export class TrackView {
 
   // The first sample the view may start at: the view's width before the rendering's end.
   lastStart() {
-    return Math.max(0, this.lastStart());
+    return Math.max(0, format.seconds * format.rate - this.shown());
   }
 
   rowHeight() {
