@@ -1,6 +1,8 @@
 // A straightforward, sample-by-sample reading of the renderer's steps, driven
 // through nextCommand and resetChannel. It is slow on purpose: the benchmarks
-// measure the real renderer against it, and the tests use it as an oracle.
+// measure the real renderer against it, and the tests use it as an oracle. It sits
+// beside the engine, not in either, so that neither depends on the other; nothing
+// the player ships includes it.
 #pragma once
 
 #include "sound/sound.h"
