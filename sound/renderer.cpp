@@ -34,30 +34,12 @@ Code commandCode(std::string_view cmd) {
         return {Kind::Note, static_cast<uint8_t>(semitone)};
     }
     if (letter) return {Kind::Note, kNatural[first - 'A']};
-    switch (first) {
-    case 'R':
-        return {Kind::Rest, 0};
-    case 'T':
-        return {Kind::Control, Tempo};
-    case 'O':
-        return {Kind::Control, Octave};
-    case 'V':
-        return {Kind::Control, Volume};
-    case 'Q':
-        return {Kind::Control, Gate};
-    case '<':
-        return {Kind::Control, Down};
-    case '>':
-        return {Kind::Control, Up};
-    case '(':
-        return {Kind::Control, OpenParen};
-    case ')':
-        return {Kind::Control, CloseParen};
-    case 'L':
-        return {Kind::Control, Length};
-    default:
-        return {Kind::Unknown, 0};
-    }
+    if (first == 'R') return {Kind::Rest, 0};
+    // The control letters in the order of Control.
+    constexpr std::string_view kControls = "TOVQ<>()L";
+    const size_t control = kControls.find(first);
+    if (control == std::string_view::npos) return {Kind::Unknown, 0};
+    return {Kind::Control, static_cast<uint8_t>(control)};
 }
 
 struct Voice {
