@@ -202,35 +202,38 @@ void renderObserved(const Sound& sound, std::span<uint8_t> buffer, int32_t sampl
     renderChannel<true>(sound, buffer, sampleRate, index, position);
 }
 
+// Every channel that has a read position, with it.
+template <typename F> void forEachChannel(Sound& sound, F f) {
+    uint32_t visited = 0;
+    for (const auto& [name, index] : sound.channelIndex) {
+        Sound::breatheEvery(visited, 0x3F);
+        auto pos = sound.channelPos.find(name);
+        if (pos == sound.channelPos.end() || index < 0 ||
+            static_cast<size_t>(index) >= sound.channels.size())
+            continue;
+        f(index, pos->second);
+    }
+}
+
 } // namespace
 
 int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     if (buffer.empty()) return 0;
     std::memset(buffer.data(), 0, buffer.size());
-    uint32_t rendered = 0;
-    for (const auto& [name, index] : channelIndex) {
-        breatheEvery(rendered, 0x3F);
-        auto pos = channelPos.find(name);
-        if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
-            continue;
+    forEachChannel(*this, [&](int32_t index, int32_t& position) {
         if (observer)
-            renderObserved(*this, buffer, sampleRate, index, pos->second);
+            renderObserved(*this, buffer, sampleRate, index, position);
         else
-            renderChannel<false>(*this, buffer, sampleRate, index, pos->second);
-    }
+            renderChannel<false>(*this, buffer, sampleRate, index, position);
+    });
     return 0;
 }
 
 void Sound::trace(int64_t samples, int32_t sampleRate) {
     if (!observer || samples <= 0) return;
-    uint32_t traced = 0;
-    for (const auto& [name, index] : channelIndex) {
-        breatheEvery(traced, 0x3F);
-        auto pos = channelPos.find(name);
-        if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
-            continue;
-        renderChannel<true, true>(*this, {}, sampleRate, index, pos->second, samples);
-    }
+    forEachChannel(*this, [&](int32_t index, int32_t& position) {
+        renderChannel<true, true>(*this, {}, sampleRate, index, position, samples);
+    });
 }
 
 void Sound::tracePass(int32_t index, int32_t sampleRate) {
