@@ -1,5 +1,6 @@
 // The text side of the tool's reports, for the report and its examiner: how bytes, names
-// and counts are shown, and the loader's own reading of a line's bytes.
+// and counts are shown, the loader's own reading of a line's bytes (from its lexicon), and
+// the lines of --check and --info.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +19,7 @@ std::string readableName(std::string_view name);
 // "1 note", "2 notes"; `plural` where adding an s is wrong.
 std::string counted(int64_t n, const char* what, const char* plural = nullptr);
 
-// The loader's own split of a line: blanks are spaces and tabs.
+// The loader's own reading of a line's bytes, as its lexicon has it.
 bool isBlank(char c);
 bool isDigit(char c);
 bool isNoteLetter(char c);
@@ -31,3 +32,18 @@ bool readsAsCommands(std::string_view name);
 std::string folded(std::string_view name);
 
 } // namespace score_text
+
+struct ScoreReport;
+class ScoreError;
+
+// "12.345 s": a sample's time at `rate`, to the millisecond below.
+std::string secondsText(int64_t sample, int32_t rate);
+
+// The warnings as editors read them, "FILE:LINE:COLUMN: warning: TEXT", a line each.
+std::string warningLines(const std::string& file, const ScoreReport& report);
+
+// The error as editors read it: "FILE:LINE:COLUMN: error: REASON" and a line end.
+std::string errorLine(const std::string& file, const ScoreError& error);
+
+// The figures of --info.
+std::string infoText(const std::string& file, const ScoreReport& report);
