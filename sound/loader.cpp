@@ -24,22 +24,14 @@ public:
 
     void line(std::string_view text, int64_t lineNo) {
         lineNumber_ = lineNo;
-        const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-        const size_t n = text.size();
-        size_t p = 0;
-        while (p < n && isBlank(s[p]))
-            ++p;
-        if (p == n) return;
-        if (mml::kindOf(s[p]) == Kind::Comment) {
-            told(Kind::Comment, p, n);
+        const mml::Span name = mml::nameOf(text);
+        if (name.begin == name.end) {
+            if (name.begin < text.size()) told(Kind::Comment, name.begin, text.size());
             return;
         }
-        const size_t nameBegin = p;
-        while (p < n && !isBlank(s[p]))
-            ++p;
-        selectChannel(text.substr(nameBegin, p - nameBegin), nameBegin);
-        told(Kind::Name, nameBegin, p);
-        commands(s, n, p);
+        selectChannel(text.substr(name.begin, name.end - name.begin), name.begin);
+        told(Kind::Name, name.begin, name.end);
+        commands(reinterpret_cast<const uint8_t*>(text.data()), text.size(), name.end);
     }
 
 private:

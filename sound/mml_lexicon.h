@@ -99,6 +99,24 @@ static_assert([] {
     return true;
 }());
 
+// Where a line's first word, its channel's name, stands: from its first byte that is no
+// blank to the next blank. A line that holds nothing else, or whose first such byte starts
+// a comment, names nothing (begin == end; a comment starts at begin).
+struct Span {
+    size_t begin = 0;
+    size_t end = 0;
+};
+constexpr Span nameOf(std::string_view line) {
+    size_t p = 0;
+    while (p < line.size() && isBlank(static_cast<uint8_t>(line[p])))
+        ++p;
+    if (p == line.size() || kindOf(static_cast<uint8_t>(line[p])) == Kind::Comment) return {p, p};
+    const size_t begin = p;
+    while (p < line.size() && !isBlank(static_cast<uint8_t>(line[p])))
+        ++p;
+    return {begin, p};
+}
+
 // A word read after its first byte.
 struct Parts {
     size_t end = 0; // past the word

@@ -82,6 +82,11 @@ bool isNoteLetter(char c) {
     return mml::kindOf(static_cast<uint8_t>(c)) == mml::Kind::Note;
 }
 
+bool isNoteOrRest(char c) {
+    const mml::Kind kind = mml::kindOf(static_cast<uint8_t>(c));
+    return kind == mml::Kind::Note || kind == mml::Kind::Rest;
+}
+
 size_t skipDigits(std::string_view s, size_t p) {
     while (p < s.size() && isDigit(s[p]))
         ++p;
@@ -102,6 +107,16 @@ bool readsAsCommands(std::string_view name) {
         p = word.end;
     }
     return true;
+}
+
+LineParts lineParts(std::string_view text) {
+    const mml::Span name = mml::nameOf(text);
+    LineParts parts{text.substr(name.begin, name.end - name.begin)};
+    if (name.begin == name.end) return parts;
+    for (size_t p = name.end;
+         p < text.size() && mml::kindOf(static_cast<uint8_t>(text[p])) != mml::Kind::Comment; ++p)
+        if (!isBlank(text[p])) ++parts.commandBytes;
+    return parts;
 }
 
 std::string folded(std::string_view name) {

@@ -23,11 +23,21 @@ std::string counted(int64_t n, const char* what, const char* plural = nullptr);
 bool isBlank(char c);
 bool isDigit(char c);
 bool isNoteLetter(char c);
+// A note's or a rest's letter.
+bool isNoteOrRest(char c);
 // Past the digits from `p`.
 size_t skipDigits(std::string_view s, size_t p);
 // Whether a channel name would read as commands, every byte of it, had it not come first on
 // its line.
 bool readsAsCommands(std::string_view name);
+// A line as the loader splits it: its channel's name (empty for a blank line or a comment)
+// and the bytes of its commands, blanks and its comment aside: what the guess that a file
+// was written for another player weighs its skipped bytes against.
+struct LineParts {
+    std::string_view name;
+    int64_t commandBytes = 0;
+};
+LineParts lineParts(std::string_view text);
 // The name with its ASCII capitals in lower case.
 std::string folded(std::string_view name);
 
