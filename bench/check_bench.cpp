@@ -7,6 +7,7 @@
 // cases), which take minutes.
 #include "sound/sound.h"
 #include "tools/score_report.h"
+#include "tools/score_text.h"
 
 #include <benchmark/benchmark.h>
 

@@ -17,18 +17,9 @@ void Examiner::line(int64_t line, std::string_view text, int ending) {
         head_.append(text.substr(0, kHead - head_.size()));
         if (ending >= 0 && head_.size() < kHead) head_ += static_cast<char>(ending);
     }
-    size_t p = 0;
-    while (p < text.size() && isBlank(text[p]))
-        ++p;
-    std::string_view name;
-    if (p < text.size() && text[p] != ';') {
-        const size_t nameBegin = p;
-        while (p < text.size() && !isBlank(text[p]))
-            ++p;
-        name = text.substr(nameBegin, p - nameBegin);
-        for (; p < text.size() && text[p] != ';'; ++p)
-            if (!isBlank(text[p])) ++commandBytes_;
-    }
+    const LineParts parts = lineParts(text);
+    const std::string_view name = parts.name;
+    commandBytes_ += parts.commandBytes;
     places_.line(line, text, ending);
     const bool afterBreak = places_.afterBreak();
     if (afterBreak) {
@@ -106,7 +97,7 @@ void Examiner::read(int32_t channel, int32_t command, int64_t line, int64_t colu
     const CommandList& list = sound_.channels[static_cast<size_t>(channel)];
     const std::string_view cmd = list.text(static_cast<size_t>(command));
     const int32_t value = list.value(static_cast<size_t>(command));
-    const bool note = !cmd.empty() && (isNoteLetter(cmd[0]) || cmd[0] == 'R');
+    const bool note = !cmd.empty() && isNoteOrRest(cmd[0]);
     lastRead_ = note ? Place{line, column} : Place{};
     const auto at = static_cast<size_t>(column) - 1;
     const TextPlace here = places_.here(column);

@@ -64,15 +64,3 @@ class ScorePlaces;
 // stops is raised as a ScoreError at its place where the loader told it.
 void loadScoreAt(Sound& sound, const ScorePlaces& places, const std::string& file,
                  const std::string* text = nullptr);
-
-// "12.345 s": a sample's time at `rate`, to the millisecond below.
-std::string secondsText(int64_t sample, int32_t rate);
-
-// The warnings as editors read them, "FILE:LINE:COLUMN: warning: TEXT", a line each.
-std::string warningLines(const std::string& file, const ScoreReport& report);
-
-// The error as editors read it: "FILE:LINE:COLUMN: error: REASON" and a line end.
-std::string errorLine(const std::string& file, const ScoreError& error);
-
-// The figures of --info.
-std::string infoText(const std::string& file, const ScoreReport& report);

@@ -5,6 +5,7 @@
 #include "tools/playback.h"
 #include "tools/render_tool.h"
 #include "tools/score_report.h"
+#include "tools/score_text.h"
 #include "tools/warning_list.h"
 
 #include <atomic>
