@@ -1,8 +1,8 @@
 #include "tools/play_session.h"
 
 #include "tools/file_watch.h"
+#include "tools/report/score_report.h"
 #include "tools/score_input.h"
-#include "tools/score_report.h"
 #include "tools/score_text.h"
 
 #include <algorithm>

@@ -1,8 +1,9 @@
 #include "tools/tool_outputs.h"
 
 #include "tools/output_file.h"
+#include "tools/report/score_report.h"
 #include "tools/score_map.h"
-#include "tools/score_report.h"
+#include "tools/score_text.h"
 #include "tools/wav.h"
 
 #include <span>

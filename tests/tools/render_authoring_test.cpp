@@ -4,9 +4,9 @@
 #include "platform/testing/testing.h"
 #include "tools/playback.h"
 #include "tools/render_tool.h"
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
+#include "tools/report/warning_list.h"
 #include "tools/score_text.h"
-#include "tools/warning_list.h"
 
 #include <atomic>
 #include <chrono>
