@@ -17,13 +17,9 @@ struct RenderOptions {
     std::vector<std::string> inputs;
     int64_t samples = play_format::bufferBytes;
     int32_t rate = play_format::sampleRate;
-    bool dump = false;
-    bool help = false;
-    bool version = false;
-    bool check = false;
-    bool info = false;
-    bool play = false;
-    bool watch = false;
+    // Each set by the option of its name.
+    bool dump = false, help = false, version = false, check = false, info = false, play = false,
+         watch = false;
     // --from: the first sample of the rendering written or played (the rest is cut off,
     // so the output is that much shorter), and how it was written, for messages.
     int64_t from = 0;
