@@ -6,7 +6,8 @@
 // bench`; `--full` gives the sizes at full scale (100 MB of random bytes, a minute for the channel
 // cases), which take minutes.
 #include "sound/sound.h"
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
+#include "tools/score_text.h"
 
 #include <benchmark/benchmark.h>
 

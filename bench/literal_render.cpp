@@ -3,8 +3,8 @@
 //
 //   literal_render SCORE OUTPUT
 #include "sound/play_format.h"
+#include "sound/reference/naive_render.h"
 #include "sound/sound.h"
-#include "tests/support/naive_render.h"
 
 #include <cstdio>
 #include <exception>

@@ -4,8 +4,8 @@
 // to: the renderer's speed-up over a sample-by-sample reading of its steps, the
 // loader's throughput, and what 63 resting channels add to one playing channel.
 #include "sound/play_format.h"
+#include "sound/reference/naive_render.h"
 #include "sound/sound.h"
-#include "tests/support/naive_render.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 // memory are not.
 #include "sound/play_format.h"
 #include "sound/sound.h"
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
 
 #include <cstdio>
 #include <cstdlib>

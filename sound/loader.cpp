@@ -1,120 +1,17 @@
 // The MML loader: bytes in, one flat command list per channel out. Repeats are
 // expanded here so that the renderer only ever walks flat lists.
+#include "sound/line_reader.h"
+#include "sound/mml_lexicon.h"
 #include "sound/score_file.h"
 #include "sound/sound.h"
 
-#include <array>
 #include <istream>
 
 namespace {
 
-enum ByteClass : uint8_t { Other, Blank, Note, Param, Paren, Octave, Open, Close, Comment };
-
-constexpr std::array<uint8_t, 256> makeClasses() {
-    std::array<uint8_t, 256> t{};
-    t[' '] = t['\t'] = Blank;
-    for (char c : std::string_view("abcdefgrABCDEFGR"))
-        t[static_cast<uint8_t>(c)] = Note;
-    for (char c : std::string_view("tovqlTOVQL"))
-        t[static_cast<uint8_t>(c)] = Param;
-    t['('] = t[')'] = Paren;
-    t['<'] = t['>'] = Octave;
-    t['['] = Open;
-    t[']'] = Close;
-    t[';'] = Comment;
-    return t;
-}
-constexpr std::array<uint8_t, 256> byteClass = makeClasses();
-
-inline bool isBlank(uint8_t c) {
-    return c == ' ' || c == '\t';
-}
-inline bool isDigit(uint8_t c) {
-    return c >= '0' && c <= '9';
-}
-inline bool isLineEnd(uint8_t c) {
-    return c == '\n' || c == '\r' || c == 0xFF;
-}
-
-// Hands out the file's lines without their line ends. A line end is LF, CR,
-// CR LF or the byte 0xFF. Lines are views into the read buffer when they fit in
-// it, so the common case copies nothing. With Observed it also keeps the byte that
-// ended the line, which only tools that point into the file need.
-template <bool Observed> class LineReader {
-public:
-    explicit LineReader(std::istream& in) : in_(in), buffer_(1 << 20) {}
-
-    bool next(std::string_view& line) {
-        carry_.clear();
-        bool carrying = false;
-        for (;;) {
-            if (begin_ == end_) {
-                if (!refill()) {
-                    if (!carrying) return false;
-                    line = carry_;
-                    ++number_;
-                    if constexpr (Observed) ending_ = -1;
-                    return true;
-                }
-                continue;
-            }
-            if (afterCR_) {
-                afterCR_ = false;
-                if (buffer_[begin_] == '\n') {
-                    ++begin_;
-                    continue;
-                }
-            }
-            const char* data = buffer_.data();
-            size_t k = begin_;
-            while (k < end_ && !isLineEnd(static_cast<uint8_t>(data[k])))
-                ++k;
-            if (k == end_) {
-                carry_.append(data + begin_, end_ - begin_);
-                carrying = true;
-                begin_ = end_;
-                continue;
-            }
-            if (carrying) {
-                carry_.append(data + begin_, k - begin_);
-                line = carry_;
-            } else {
-                line = std::string_view(data + begin_, k - begin_);
-            }
-            afterCR_ = data[k] == '\r';
-            if constexpr (Observed) ending_ = static_cast<uint8_t>(data[k]);
-            begin_ = k + 1;
-            ++number_;
-            return true;
-        }
-    }
-
-    int64_t number() const { return number_; }
-    int ending() const { return ending_; }
-    bool failed() const { return failed_; }
-
-private:
-    bool refill() {
-        if (eof_) return false;
-        in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        end_ = static_cast<size_t>(in_.gcount());
-        begin_ = 0;
-        if (in_.bad()) failed_ = true;
-        if (end_ == 0) eof_ = true;
-        return end_ > 0;
-    }
-
-    std::istream& in_;
-    std::vector<char> buffer_;
-    std::string carry_;
-    size_t begin_ = 0;
-    size_t end_ = 0;
-    int64_t number_ = 0;
-    int ending_ = -1;
-    bool afterCR_ = false;
-    bool eof_ = false;
-    bool failed_ = false;
-};
+using mml::isBlank;
+using mml::isDigit;
+using mml::Kind;
 
 // With Observed, the loader also tells the sound's observer what it reads and
 // where; without, that code is not there at all, so the player's loads pay
@@ -127,110 +24,134 @@ public:
 
     void line(std::string_view text, int64_t lineNo) {
         lineNumber_ = lineNo;
-        const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-        const size_t n = text.size();
-        size_t p = 0;
-        while (p < n && isBlank(s[p]))
-            ++p;
-        if (p == n || s[p] == ';') return;
-        size_t nameBegin = p;
-        while (p < n && !isBlank(s[p]))
-            ++p;
-        selectChannel(text.substr(nameBegin, p - nameBegin), nameBegin);
-        int64_t depth = 0;
-
-        for (;;) {
-            while (p < n && isBlank(s[p]))
-                ++p;
-            if (p == n) {
-                if constexpr (Observed) unclosed(depth);
-                return;
-            }
-            const uint8_t c = s[p];
-            [[maybe_unused]] const size_t at = p;
-            switch (byteClass[c]) {
-            case Comment:
-                if constexpr (Observed) unclosed(depth);
-                return;
-            case Note: {
-                char cmd[2] = {upper(c), 0};
-                size_t len = 1;
-                ++p;
-                int32_t value = 0;
-                if (p < n && (s[p] == '+' || s[p] == '-')) cmd[len++] = static_cast<char>(s[p++]);
-                if (p < n && isDigit(s[p]))
-                    value = static_cast<int32_t>(static_cast<uint32_t>(number(s, n, p)) << 8);
-                if (p < n && s[p] == '.') {
-                    size_t dots = 0;
-                    while (p < n && s[p] == '.')
-                        ++dots, ++p;
-                    value |= static_cast<int32_t>(dots & 0xFF);
-                }
-                append(cmd, len, value, at, p);
-                break;
-            }
-            case Param: {
-                char cmd = upper(c);
-                ++p;
-                if (p < n && isDigit(s[p])) {
-                    const int32_t value = number(s, n, p);
-                    append(&cmd, 1, value, at, p);
-                } else if constexpr (Observed) {
-                    drop(SoundObserver::Dropped::NoNumber, at, 1, s);
-                }
-                break;
-            }
-            case Paren: {
-                char cmd = static_cast<char>(c);
-                ++p;
-                int32_t value = p < n && isDigit(s[p]) ? number(s, n, p) : 0;
-                append(&cmd, 1, value, at, p);
-                break;
-            }
-            case Octave: {
-                char cmd = static_cast<char>(c);
-                ++p;
-                append(&cmd, 1, 0, at, p);
-                break;
-            }
-            case Open:
-                loopStart_[depth] = *pos_;
-                if constexpr (Observed) {
-                    if (openColumn_.size() <= static_cast<size_t>(depth))
-                        openColumn_.resize(static_cast<size_t>(depth) + 1);
-                    openColumn_[depth] = at;
-                }
-                ++depth;
-                if (static_cast<size_t>(depth) == loopStart_.size()) {
-                    loopStart_.resize(loopStart_.size() * 2);
-                    loopEnd_.resize(loopEnd_.size() * 2);
-                }
-                ++p;
-                break;
-            case Close: {
-                ++p;
-                // A "]" with nothing open is just another ignored byte.
-                if (depth == 0) {
-                    if constexpr (Observed) drop(SoundObserver::Dropped::UnopenedClose, at, 1, s);
-                    break;
-                }
-                int64_t times = p < n && isDigit(s[p]) ? number(s, n, p) : 1;
-                if constexpr (Observed)
-                    if (times == 0) drop(SoundObserver::Dropped::ZeroRepeat, at, p - at, s);
-                --depth;
-                loopEnd_[depth] = *pos_;
-                repeat(loopStart_[depth], *pos_, times, at);
-                break;
-            }
-            default:
-                ++p;
-                if constexpr (Observed) drop(SoundObserver::Dropped::Bytes, at, 1, s);
-                break;
-            }
+        const mml::Span name = mml::nameOf(text);
+        if (name.begin == name.end) {
+            if (name.begin < text.size()) told(Kind::Comment, name.begin, text.size());
+            return;
         }
+        selectChannel(text.substr(name.begin, name.end - name.begin), name.begin);
+        told(Kind::Name, name.begin, name.end);
+        commands(reinterpret_cast<const uint8_t*>(text.data()), text.size(), name.end);
     }
 
 private:
+    // The words after the channel's name, each as the lexicon's kind of its first byte reads.
+    void commands(const uint8_t* s, size_t n, size_t p) {
+        int64_t depth = 0;
+        for (;;) {
+            while (p < n && isBlank(s[p]))
+                ++p;
+            if (p == n) break;
+            const size_t at = p;
+            switch (mml::kindOf(s[at])) {
+            case Kind::Note:
+                p = note<Kind::Note>(s, n, at);
+                break;
+            case Kind::Rest:
+                p = note<Kind::Rest>(s, n, at);
+                break;
+            case Kind::Setting:
+                p = setting(s, n, at);
+                break;
+            case Kind::Marker:
+                p = plain<Kind::Marker>(s, n, at);
+                break;
+            case Kind::Octave:
+                p = plain<Kind::Octave>(s, n, at);
+                break;
+            case Kind::Open:
+                p = open(depth, at);
+                break;
+            case Kind::Close:
+                p = close(s, n, depth, at);
+                break;
+            case Kind::Comment:
+                p = told(Kind::Comment, at, n);
+                break;
+            default:
+                p = skipped(SoundObserver::Dropped::Bytes, s, at);
+                break;
+            }
+        }
+        if constexpr (Observed) unclosed(depth);
+    }
+
+    template <Kind K> mml::Parts parts(const uint8_t* s, size_t n, size_t at) {
+        return mml::readParts<K>(s, n, at, [this](const uint8_t* b, size_t size, size_t& q) {
+            return number(b, size, q);
+        });
+    }
+
+    // A note or a rest: its letter and sign name the command; its length and dots share the
+    // value.
+    template <Kind K> size_t note(const uint8_t* s, size_t n, size_t at) {
+        const mml::Parts w = parts<K>(s, n, at);
+        const char cmd[2] = {upper(s[at]), w.sign};
+        int32_t value =
+            w.hasNumber ? static_cast<int32_t>(static_cast<uint32_t>(w.number) << 8) : 0;
+        value |= static_cast<int32_t>(w.dots & 0xFF);
+        append(cmd, w.sign != 0 ? 2 : 1, value, at, w.end);
+        return told(K, at, w.end);
+    }
+
+    size_t setting(const uint8_t* s, size_t n, size_t at) {
+        const mml::Parts w = parts<Kind::Setting>(s, n, at);
+        if (!w.hasNumber) return skipped(SoundObserver::Dropped::NoNumber, s, at);
+        const char cmd = upper(s[at]);
+        append(&cmd, 1, w.number, at, w.end);
+        return told(Kind::Setting, at, w.end);
+    }
+
+    // '(', ')', '<' and '>': the byte itself is the command, with its number where it takes one.
+    template <Kind K> size_t plain(const uint8_t* s, size_t n, size_t at) {
+        const mml::Parts w = parts<K>(s, n, at);
+        const char cmd = static_cast<char>(s[at]);
+        append(&cmd, 1, w.number, at, w.end);
+        return told(K, at, w.end);
+    }
+
+    size_t open(int64_t& depth, size_t at) {
+        loopStart_[depth] = *pos_;
+        if constexpr (Observed) {
+            if (openColumn_.size() <= static_cast<size_t>(depth))
+                openColumn_.resize(static_cast<size_t>(depth) + 1);
+            openColumn_[depth] = at;
+        }
+        ++depth;
+        if (static_cast<size_t>(depth) == loopStart_.size()) {
+            loopStart_.resize(loopStart_.size() * 2);
+            loopEnd_.resize(loopEnd_.size() * 2);
+        }
+        return told(Kind::Open, at, at + 1);
+    }
+
+    size_t close(const uint8_t* s, size_t n, int64_t& depth, size_t at) {
+        // A "]" with nothing open is just another ignored byte.
+        if (depth == 0) return skipped(SoundObserver::Dropped::UnopenedClose, s, at);
+        const mml::Parts w = parts<Kind::Close>(s, n, at);
+        const int64_t times = w.hasNumber ? w.number : 1;
+        if constexpr (Observed)
+            if (times == 0) drop(SoundObserver::Dropped::ZeroRepeat, at, w.end - at, s);
+        --depth;
+        loopEnd_[depth] = *pos_;
+        repeat(loopStart_[depth], *pos_, times, at);
+        return told(Kind::Close, at, w.end);
+    }
+
+    size_t skipped([[maybe_unused]] SoundObserver::Dropped what, [[maybe_unused]] const uint8_t* s,
+                   size_t at) {
+        if constexpr (Observed) drop(what, at, 1, s);
+        return told(Kind::Skipped, at, at + 1);
+    }
+
+    // The observer hears of each word once it is read; returns where the word ends.
+    size_t told([[maybe_unused]] Kind kind, [[maybe_unused]] size_t at, size_t end) {
+        if constexpr (Observed)
+            observer_->word(kind, lineNumber_, static_cast<int64_t>(at) + 1,
+                            static_cast<int64_t>(end - at));
+        return end;
+    }
+
     static char upper(uint8_t c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); }
 
     void drop(SoundObserver::Dropped what, size_t at, size_t length, const uint8_t* s) {
@@ -363,7 +284,7 @@ private:
 
 template <bool Observed> void readLines(Sound& sound, std::istream& in, const std::string& name) {
     Loader<Observed> loader(sound, name);
-    LineReader<Observed> reader(in);
+    mml::LineReader<Observed> reader(in);
     std::string_view line;
     uint32_t lines = 0;
     while (reader.next(line)) {

@@ -34,39 +34,18 @@ Code commandCode(std::string_view cmd) {
         return {Kind::Note, static_cast<uint8_t>(semitone)};
     }
     if (letter) return {Kind::Note, kNatural[first - 'A']};
-    switch (first) {
-    case 'R':
-        return {Kind::Rest, 0};
-    case 'T':
-        return {Kind::Control, Tempo};
-    case 'O':
-        return {Kind::Control, Octave};
-    case 'V':
-        return {Kind::Control, Volume};
-    case 'Q':
-        return {Kind::Control, Gate};
-    case '<':
-        return {Kind::Control, Down};
-    case '>':
-        return {Kind::Control, Up};
-    case '(':
-        return {Kind::Control, OpenParen};
-    case ')':
-        return {Kind::Control, CloseParen};
-    case 'L':
-        return {Kind::Control, Length};
-    default:
-        return {Kind::Unknown, 0};
-    }
+    if (first == 'R') return {Kind::Rest, 0};
+    // The control letters in the order of Control.
+    constexpr std::string_view kControls = "TOVQ<>()L";
+    const size_t control = kControls.find(first);
+    if (control == std::string_view::npos) return {Kind::Unknown, 0};
+    return {Kind::Control, static_cast<uint8_t>(control)};
 }
 
+// A channel's settings as its controls leave them; before any, a whole note of 32000 samples,
+// octave 3, volume 50, gate 6 of 8 and quarter notes.
 struct Voice {
-    int32_t whole = 32000;
-    int32_t octave = 3;
-    int32_t volume = 50;
-    int32_t gate = 6;
-    int32_t length = 4;
-    int32_t semitone = 0;
+    int32_t whole = 32000, octave = 3, volume = 50, gate = 6, length = 4;
 };
 
 // The combined effect of a run of control commands: the last setting of each
@@ -220,35 +199,38 @@ void renderObserved(const Sound& sound, std::span<uint8_t> buffer, int32_t sampl
     renderChannel<true>(sound, buffer, sampleRate, index, position);
 }
 
+// Every channel that has a read position, with it.
+template <typename F> void forEachChannel(Sound& sound, F f) {
+    uint32_t visited = 0;
+    for (const auto& [name, index] : sound.channelIndex) {
+        Sound::breatheEvery(visited, 0x3F);
+        auto pos = sound.channelPos.find(name);
+        if (pos == sound.channelPos.end() || index < 0 ||
+            static_cast<size_t>(index) >= sound.channels.size())
+            continue;
+        f(index, pos->second);
+    }
+}
+
 } // namespace
 
 int32_t Sound::render(std::span<uint8_t> buffer, int32_t sampleRate) {
     if (buffer.empty()) return 0;
     std::memset(buffer.data(), 0, buffer.size());
-    uint32_t rendered = 0;
-    for (const auto& [name, index] : channelIndex) {
-        breatheEvery(rendered, 0x3F);
-        auto pos = channelPos.find(name);
-        if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
-            continue;
+    forEachChannel(*this, [&](int32_t index, int32_t& position) {
         if (observer)
-            renderObserved(*this, buffer, sampleRate, index, pos->second);
+            renderObserved(*this, buffer, sampleRate, index, position);
         else
-            renderChannel<false>(*this, buffer, sampleRate, index, pos->second);
-    }
+            renderChannel<false>(*this, buffer, sampleRate, index, position);
+    });
     return 0;
 }
 
 void Sound::trace(int64_t samples, int32_t sampleRate) {
     if (!observer || samples <= 0) return;
-    uint32_t traced = 0;
-    for (const auto& [name, index] : channelIndex) {
-        breatheEvery(traced, 0x3F);
-        auto pos = channelPos.find(name);
-        if (pos == channelPos.end() || index < 0 || static_cast<size_t>(index) >= channels.size())
-            continue;
-        renderChannel<true, true>(*this, {}, sampleRate, index, pos->second, samples);
-    }
+    forEachChannel(*this, [&](int32_t index, int32_t& position) {
+        renderChannel<true, true>(*this, {}, sampleRate, index, position, samples);
+    });
 }
 
 void Sound::tracePass(int32_t index, int32_t sampleRate) {
@@ -260,12 +242,66 @@ void Sound::tracePass(int32_t index, int32_t sampleRate) {
 
 namespace {
 
+#if defined(__GNUC__)
+#define MARROWTONE_INLINE [[gnu::always_inline]] inline
+#else
+#define MARROWTONE_INLINE inline
+#endif
+
+// An event's effect fields, which follow its header, into the voice; returns past them.
+MARROWTONE_INLINE const int32_t* applyEffect(Voice& voice, uint32_t flags, const int32_t* field) {
+    if (flags & Effect::HasWhole) voice.whole = *field++;
+    if (flags & Effect::HasOctave) voice.octave = *field++;
+    if (flags & Effect::HasDelta)
+        voice.octave = static_cast<int32_t>(static_cast<uint32_t>(voice.octave) +
+                                            static_cast<uint32_t>(*field++));
+    if (flags & Effect::HasVolume) voice.volume = *field++;
+    if (flags & Effect::HasGate) voice.gate = *field++;
+    if (flags & Effect::HasLength) voice.length = *field++;
+    return field;
+}
+
+// Why a note of `gate` samples at `level` is silent: the first reason that holds, in the order
+// the renderer tests them, and the setting that makes it so.
+void tellSilent(SoundObserver* observer, int32_t index, int32_t command, int64_t sample,
+                const Voice& voice, int64_t gate, uint8_t level) {
+    using Silence = SoundObserver::Silence;
+    const Silence why = gate <= 0 ? Silence::Gate : level == 0 ? Silence::Volume : Silence::Octave;
+    const int64_t setting = why == Silence::Gate     ? voice.gate
+                            : why == Silence::Volume ? voice.volume
+                                                     : voice.octave;
+    observer->silent(index, command, sample, why, setting);
+}
+
+// A note of `n` samples from `sample`: its high phases added (or, traced, only told), up to
+// `end`.
+template <bool Observed, bool Traced>
+MARROWTONE_INLINE void playNote(const Sound& sound, uint8_t* buffer, int32_t sampleRate,
+                                int32_t index, int32_t command, const Voice& voice,
+                                uint32_t semitone, int64_t sample, int64_t n, int64_t end) {
+    [[maybe_unused]] SoundObserver* const observer = sound.observer;
+    const int64_t g = n * voice.gate / 8;
+    const auto level = static_cast<uint8_t>(voice.volume & 0xFF);
+    if (g > 0 && level != 0 && voice.octave >= 0 && voice.octave <= 8 && sampleRate > 0) {
+        const auto period = static_cast<int64_t>(static_cast<double>(sampleRate) /
+                                                 sound.noteFreq[voice.octave][semitone]);
+        if (period >= 3) {
+            const int64_t to = std::min(sample + std::min(g, n), end);
+            if constexpr (!Traced) addPulse(buffer, sample, to, period, level);
+            if constexpr (Observed) observer->sounds(index, command, sample, to, period, level);
+        } else if constexpr (Observed) {
+            observer->silent(index, command, sample, SoundObserver::Silence::TooHigh, period);
+        }
+    } else if constexpr (Observed) {
+        if (sampleRate > 0) tellSilent(observer, index, command, sample, voice, g, level);
+    }
+}
+
 template <bool Observed, bool Traced>
 void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sampleRate, int32_t index,
                    int32_t& position, [[maybe_unused]] int64_t tracedEnd,
                    [[maybe_unused]] bool onePass) {
     [[maybe_unused]] SoundObserver* const observer = sound.observer;
-    const auto& noteFreq = sound.noteFreq;
     const CommandList& list = sound.channels[index];
     const int64_t end = Traced ? tracedEnd : static_cast<int64_t>(buffer.size());
     const Program loop = compile<Observed>(list, 0, observer, index, end);
@@ -285,17 +321,9 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
         const int32_t* word = program->words.data() + w;
         const uint32_t header = static_cast<uint32_t>(word[0]);
         const auto kind = static_cast<EventKind>(header & 3);
-        const uint32_t flags = header >> 8;
         const int32_t positionAfter = word[1];
-        const int32_t* field = word + (kind == RewindEvent ? 2 : 3);
-        if (flags & Effect::HasWhole) voice.whole = *field++;
-        if (flags & Effect::HasOctave) voice.octave = *field++;
-        if (flags & Effect::HasDelta)
-            voice.octave = static_cast<int32_t>(static_cast<uint32_t>(voice.octave) +
-                                                static_cast<uint32_t>(*field++));
-        if (flags & Effect::HasVolume) voice.volume = *field++;
-        if (flags & Effect::HasGate) voice.gate = *field++;
-        if (flags & Effect::HasLength) voice.length = *field++;
+        const int32_t* field =
+            applyEffect(voice, header >> 8, word + (kind == RewindEvent ? 2 : 3));
         w = static_cast<size_t>(field - program->words.data());
 
         if (kind == RewindEvent) {
@@ -320,42 +348,17 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
 
         metSound = true;
         position = positionAfter;
-        const int32_t value = word[2];
-        const int64_t n = noteDuration(voice.whole, value, voice.length);
-        if (kind == NoteEvent) {
-            voice.semitone = static_cast<int32_t>((header >> 2) & 15);
-            const int64_t g = n * voice.gate / 8;
-            const auto level = static_cast<uint8_t>(voice.volume & 0xFF);
-            if (g > 0 && level != 0 && voice.octave >= 0 && voice.octave <= 8 && sampleRate > 0) {
-                const auto period = static_cast<int64_t>(static_cast<double>(sampleRate) /
-                                                         noteFreq[voice.octave][voice.semitone]);
-                if (period >= 3) {
-                    const int64_t to = std::min(sample + std::min(g, n), end);
-                    if constexpr (!Traced) addPulse(buffer.data(), sample, to, period, level);
-                    if constexpr (Observed)
-                        observer->sounds(index, positionAfter - 1, sample, to, period, level);
-                } else if constexpr (Observed) {
-                    observer->silent(index, positionAfter - 1, sample,
-                                     SoundObserver::Silence::TooHigh, period);
-                }
-            } else if constexpr (Observed) {
-                // The first reason that holds, in the order the renderer tests them.
-                using Silence = SoundObserver::Silence;
-                const Silence why = g <= 0       ? Silence::Gate
-                                    : level == 0 ? Silence::Volume
-                                                 : Silence::Octave;
-                const int64_t setting = why == Silence::Gate     ? voice.gate
-                                        : why == Silence::Volume ? voice.volume
-                                                                 : voice.octave;
-                if (sampleRate > 0)
-                    observer->silent(index, positionAfter - 1, sample, why, setting);
-            }
-        }
+        const int64_t n = noteDuration(voice.whole, word[2], voice.length);
+        if (kind == NoteEvent)
+            playNote<Observed, Traced>(sound, buffer.data(), sampleRate, index, positionAfter - 1,
+                                       voice, (header >> 2) & 15, sample, n, end);
         if constexpr (Observed)
             observer->played(index, positionAfter - 1, sample, std::min(sample + n, end));
         sample += n;
         if (sample >= end) return;
     }
 }
+
+#undef MARROWTONE_INLINE
 
 } // namespace

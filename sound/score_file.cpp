@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <ios>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,43 +18,30 @@
 
 namespace {
 
+// The system's calls by one name on both systems.
 #ifdef _WIN32
 using Status = struct _stat64;
-int statusOf(const std::filesystem::path& path, Status& s) {
-    return _wstat64(path.c_str(), &s);
-}
-int statusOf(int fd, Status& s) {
-    return _fstat64(fd, &s);
-}
-int openForReading(const std::filesystem::path& path) {
-    return _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-}
-int readSome(int fd, char* to, unsigned size) {
-    return _read(fd, to, size);
-}
-void closeFile(int fd) {
-    _close(fd);
-}
+constexpr auto pathStatus = _wstat64;
+constexpr auto fileStatus = _fstat64;
+constexpr auto readSome = _read;
+constexpr auto closeFile = _close;
 #else
 using Status = struct stat;
-int statusOf(const std::filesystem::path& path, Status& s) {
-    return stat(path.c_str(), &s);
-}
-int statusOf(int fd, Status& s) {
-    return fstat(fd, &s);
-}
+constexpr auto pathStatus = ::stat;
+constexpr auto fileStatus = ::fstat;
+constexpr auto readSome = ::read;
+constexpr auto closeFile = ::close;
+#endif
+
 int openForReading(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+#else
     // Not blocking, in case the name has become a pipe since it was looked at; on a regular
     // file the flag changes nothing.
     return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-}
-ssize_t readSome(int fd, char* to, size_t size) {
-    return read(fd, to, size);
-}
-void closeFile(int fd) {
-    close(fd);
-}
 #endif
+}
 
 ScoreFile::Kind kindOf(const Status& s) {
     switch (s.st_mode & S_IFMT) {
@@ -84,7 +73,7 @@ ScoreFile::ScoreFile(const std::string& utf8Name) {
     const std::filesystem::path path = pathFromUtf8(utf8Name);
     // Looked at before it is opened: opening some devices already does something.
     Status status{};
-    if (statusOf(path, status) != 0) return;
+    if (pathStatus(path.c_str(), &status) != 0) return;
     kind_ = kindOf(status);
     if (kind_ != Kind::Regular) return;
     fd_ = openForReading(path);
@@ -93,7 +82,7 @@ ScoreFile::ScoreFile(const std::string& utf8Name) {
         return;
     }
     // And again once open, for the file really read.
-    kind_ = statusOf(fd_, status) == 0 ? kindOf(status) : Kind::Unopened;
+    kind_ = fileStatus(fd_, &status) == 0 ? kindOf(status) : Kind::Unopened;
     if (kind_ != Kind::Regular) {
         closeFile(fd_);
         fd_ = -1;
@@ -107,22 +96,12 @@ ScoreFile::~ScoreFile() {
 }
 
 const char* ScoreFile::describe(Kind kind) {
-    switch (kind) {
-    case Kind::Regular:
-        return "a file";
-    case Kind::Folder:
-        return "a folder";
-    case Kind::Pipe:
-        return "a named pipe (FIFO)";
-    case Kind::Device:
-        return "a device";
-    case Kind::Socket:
-        return "a socket";
-    case Kind::Other:
-    case Kind::Unopened:
-        break;
-    }
-    return "a special file";
+    // In the order of Kind: what was never opened, or is none of these, is a special file.
+    static constexpr const char* kDescriptions[] = {"a special file",      "a file",   "a folder",
+                                                    "a named pipe (FIFO)", "a device", "a socket",
+                                                    "a special file"};
+    const auto i = static_cast<size_t>(kind);
+    return i < std::size(kDescriptions) ? kDescriptions[i] : "a special file";
 }
 
 std::streamsize ScoreFile::readFile(char* to, std::streamsize count) {

@@ -3,6 +3,8 @@
 // Standard library only: the engine knows nothing of windows or devices.
 #pragma once
 
+#include "sound/mml_lexicon.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -164,6 +166,9 @@ public:
     // `to`, by a repeat.
     virtual void repeated(int32_t /*channel*/, int32_t /*from*/, int32_t /*to*/,
                           int64_t /*count*/) {}
+    // Every word of a line once the loader has read it, `length` bytes at this place: its
+    // name, its commands, the bytes it skipped, its comment. Blanks are no words.
+    virtual void word(mml::Kind, int64_t /*line*/, int64_t /*column*/, int64_t /*length*/) {}
 
     // The renderer. Samples count from the start of the buffer.
     enum class Silence { Octave, TooHigh, Gate, Volume };

@@ -1,7 +1,7 @@
 #include "tools/score_map.h"
 
-#include "tools/score_places.h"
-#include "tools/score_report.h"
+#include "tools/report/score_places.h"
+#include "tools/report/score_report.h"
 
 #include <algorithm>
 #include <tuple>

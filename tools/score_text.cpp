@@ -2,6 +2,7 @@
 // and the lines of --check and --info.
 #include "tools/score_text.h"
 
+#include "sound/mml_lexicon.h"
 #include "tools/score_report.h"
 
 #include <cstdio>
@@ -70,18 +71,22 @@ std::string counted(int64_t n, const char* what, const char* plural) {
     return std::to_string(n) + " " + (n == 1 ? what : plural ? plural : std::string(what) + "s");
 }
 
-// The loader's own split of a line: blanks are spaces and tabs.
+// The loader's own reading, from its lexicon.
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return mml::isBlank(static_cast<uint8_t>(c));
 }
 bool isDigit(char c) {
-    return c >= '0' && c <= '9';
+    return mml::isDigit(static_cast<uint8_t>(c));
 }
 bool isNoteLetter(char c) {
-    return (c >= 'a' && c <= 'g') || (c >= 'A' && c <= 'G');
+    return mml::kindOf(static_cast<uint8_t>(c)) == mml::Kind::Note;
 }
 
-// Past the digits from `p`.
+bool isNoteOrRest(char c) {
+    const mml::Kind kind = mml::kindOf(static_cast<uint8_t>(c));
+    return kind == mml::Kind::Note || kind == mml::Kind::Rest;
+}
+
 size_t skipDigits(std::string_view s, size_t p) {
     while (p < s.size() && isDigit(s[p]))
         ++p;
@@ -90,27 +95,28 @@ size_t skipDigits(std::string_view s, size_t p) {
 
 // Whether a channel name would read as commands, every byte of it, had it not come first
 // on its line: a line of notes that lost its name. Names that start with a capital are
-// left alone, as authors name their channels A, B or V1 on purpose.
+// left alone, as authors name their channels A, B or V1 on purpose; a ']' counts as none,
+// as no '[' before the name could have opened it.
 bool readsAsCommands(std::string_view name) {
     if (name.empty() || (name[0] >= 'A' && name[0] <= 'Z')) return false;
-    size_t p = 0;
-    while (p < name.size()) {
-        const char c = name[p++];
-        if (isNoteLetter(c) || c == 'r' || c == 'R') {
-            if (p < name.size() && (name[p] == '+' || name[p] == '-')) ++p;
-            p = skipDigits(name, p);
-            while (p < name.size() && name[p] == '.')
-                ++p;
-        } else if (std::string_view("tovqlTOVQL").find(c) != std::string_view::npos) {
-            if (p == name.size() || !isDigit(name[p])) return false;
-            p = skipDigits(name, p);
-        } else if (c == '(' || c == ')') {
-            p = skipDigits(name, p);
-        } else if (c != '<' && c != '>' && c != '[') {
+    for (size_t p = 0; p < name.size();) {
+        const mml::Word word = mml::readWord(name, p, 0);
+        if (word.kind == mml::Kind::Skipped || word.kind == mml::Kind::Comment ||
+            word.kind == mml::Kind::Blank)
             return false;
-        }
+        p = word.end;
     }
     return true;
+}
+
+LineParts lineParts(std::string_view text) {
+    const mml::Span name = mml::nameOf(text);
+    LineParts parts{text.substr(name.begin, name.end - name.begin)};
+    if (name.begin == name.end) return parts;
+    for (size_t p = name.end;
+         p < text.size() && mml::kindOf(static_cast<uint8_t>(text[p])) != mml::Kind::Comment; ++p)
+        if (!isBlank(text[p])) ++parts.commandBytes;
+    return parts;
 }
 
 std::string folded(std::string_view name) {

@@ -1,13 +1,66 @@
 // The headless drivers' controls: the display's record, the open dialog's script, and the
-// sound's virtual clock and capture.
+// sound's virtual clock and capture. The drivers keep none of it themselves; a test's
+// process watches them from its start.
 #include "platform/drivers/headless/headless_drivers.h"
 #include "platform/testing/testing.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <mutex>
 
 namespace platform::headless {
 
 namespace {
+
+// Keep the record bounded however long a test runs.
+constexpr size_t kMaxEvents = 100000;
+
+// What the display was told, in order; the open dialog's answers, one per dialog, and what
+// it was asked last; the format of the device opened last; and, under the audio state's
+// lock, every byte played.
+class Recorder final : public Watcher {
+public:
+    void told(const char* what, HWND h) override {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %#llx", what,
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+        std::lock_guard lock(mutex);
+        if (events.size() >= kMaxEvents)
+            events.erase(events.begin(), events.begin() + kMaxEvents / 2);
+        events.emplace_back(line);
+    }
+
+    std::optional<std::string> answer(const OpenFileRequest& request) override {
+        std::lock_guard lock(mutex);
+        lastRequest = request;
+        if (answers.empty()) return std::nullopt;
+        std::string next = std::move(answers.front());
+        answers.pop_front();
+        return next;
+    }
+
+    void opened(const WAVEFORMATEX& format) override {
+        std::lock_guard lock(mutex);
+        lastFormat = format;
+    }
+
+    std::mutex mutex;
+    std::vector<std::string> events;
+    std::deque<std::string> answers;
+    std::optional<OpenFileRequest> lastRequest;
+    WAVEFORMATEX lastFormat{};
+    std::vector<uint8_t> captured; // under the audio state's lock
+};
+
+// Never destroyed: a driver may still be told something while the process ends.
+Recorder& recorder() {
+    static Recorder* r = new Recorder;
+    return *r;
+}
+
+// From the process's start, before any driver is used.
+[[maybe_unused]] const bool watching = (watch(&recorder()), true);
 
 // Runs f on the state under its lock and returns what f returns.
 template <typename State, typename F> auto with(State& state, F f) {
@@ -18,19 +71,19 @@ template <typename State, typename F> auto with(State& state, F f) {
 } // namespace
 
 std::vector<std::string> events() {
-    return with(displayRecord(), [](DisplayRecord& r) { return r.events; });
+    return with(recorder(), [](Recorder& r) { return r.events; });
 }
 
 void clearEvents() {
-    with(displayRecord(), [](DisplayRecord& r) { r.events.clear(); });
+    with(recorder(), [](Recorder& r) { r.events.clear(); });
 }
 
 void scriptOpenFileName(const std::string& path) {
-    with(chooserScript(), [&](ChooserScript& s) { s.answers.push_back(path); });
+    with(recorder(), [&](Recorder& s) { s.answers.push_back(path); });
 }
 
 std::vector<std::string> lastOpenFileFilters() {
-    return with(chooserScript(), [](ChooserScript& s) {
+    return with(recorder(), [](Recorder& s) {
         std::vector<std::string> out;
         if (!s.lastRequest) return out;
         for (const auto& [text, patterns] : s.lastRequest->filters) {
@@ -42,11 +95,11 @@ std::vector<std::string> lastOpenFileFilters() {
 }
 
 std::optional<OpenFileRequest> lastOpenFileRequest() {
-    return with(chooserScript(), [](ChooserScript& s) { return s.lastRequest; });
+    return with(recorder(), [](Recorder& s) { return s.lastRequest; });
 }
 
 size_t scriptedOpenFileNames() {
-    return with(chooserScript(), [](ChooserScript& s) { return s.answers.size(); });
+    return with(recorder(), [](Recorder& s) { return s.answers.size(); });
 }
 
 void setAudioDeviceAvailable(bool available) {
@@ -97,7 +150,8 @@ void advanceAudio(std::chrono::milliseconds time) {
     {
         std::lock_guard lock(a.mutex);
         for (HeadlessDevice* d : a.devices)
-            if (auto report = d->advance(time, a.captured)) reports.add(d, std::move(report));
+            if (auto report = d->advance(time, recorder().captured))
+                reports.add(d, std::move(report));
     }
     reports.make();
 }
@@ -116,11 +170,11 @@ void loseAudioOutput() {
 }
 
 std::vector<uint8_t> capturedAudio() {
-    return with(audioState(), [](AudioState& a) { return a.captured; });
+    return with(audioState(), [](AudioState&) { return recorder().captured; });
 }
 
 void clearCapturedAudio() {
-    with(audioState(), [](AudioState& a) { std::vector<uint8_t>().swap(a.captured); });
+    with(audioState(), [](AudioState&) { std::vector<uint8_t>().swap(recorder().captured); });
 }
 
 bool audioPlaying() {
@@ -144,7 +198,7 @@ size_t openAudioDevices() {
 }
 
 WAVEFORMATEX lastAudioFormat() {
-    return with(audioState(), [](AudioState& a) { return a.lastFormat; });
+    return with(recorder(), [](Recorder& r) { return r.lastFormat; });
 }
 
 } // namespace platform::headless

@@ -1,5 +1,5 @@
+#include "sound/reference/naive_render.h"
 #include "tests/sound/test_support.h"
-#include "tests/support/naive_render.h"
 
 #include <random>
 

@@ -4,8 +4,9 @@
 #include "platform/testing/testing.h"
 #include "tools/playback.h"
 #include "tools/render_tool.h"
-#include "tools/score_report.h"
-#include "tools/warning_list.h"
+#include "tools/report/score_report.h"
+#include "tools/report/warning_list.h"
+#include "tools/score_text.h"
 
 #include <atomic>
 #include <chrono>
@@ -591,6 +592,28 @@ TEST_F(Authoring, FromSoloAndMuteWriteTheTailOfTheScoreWithoutTheLinesLeftOut) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "marrowtone-render: --solo names 'D', which is no channel of " + file +
                          "; its channels: A, B, C (try 'marrowtone-render --help')\n");
+}
+
+TEST_F(Authoring, ToEndsTheOutputWhereTheWholeRenderingIsCut) {
+    const std::string song = "A t150 v70 l8 cdefg\nB o2 v90 c2 g2\n";
+    const std::string file = dir.write("song.mml", song);
+    const auto whole = renderingOf(song, 661500);
+    Result r = run(dir, {"--from", "1.25", "--to", "0:02.5", file, "-"});
+    EXPECT_EQ(r.out, std::string(whole.begin() + 13781, whole.begin() + 27562)) << r.err;
+    r = run(dir, {"--from", "59", "--to", "1:30", file, "-"}); // past the end: the end
+    EXPECT_EQ(r.out, std::string(whole.begin() + 650475, whole.end())) << r.err;
+    r = run(dir, {"--from", "2", "--to", "2", file, "-"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "marrowtone-render: --to 2 is not later than --from 2 (try "
+                     "'marrowtone-render --help')\n");
+
+    headless::clearCapturedAudio();
+    ToolRun tool(dir, {"--play", "--from", "0.5", "--to", "0.75", file});
+    ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+    headless::advanceAudio(1000ms);
+    EXPECT_EQ(tool.finish(), 0);
+    EXPECT_EQ(headless::capturedAudio(),
+              std::vector<uint8_t>(whole.begin() + 5512, whole.begin() + 8268));
 }
 
 // On a terminal: the time and the place each mixed channel plays, kept to the width.

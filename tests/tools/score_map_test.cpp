@@ -1,6 +1,6 @@
 #include "tools/score_map.h"
 
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
 
 #include <gtest/gtest.h>
 

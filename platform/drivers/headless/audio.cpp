@@ -1,7 +1,7 @@
 // The headless audio driver.
 //
-// A headless device plays on the virtual clock the tests advance: the bytes due are
-// appended to one capture shared by all devices, and the end of a block is reported from
+// A headless device plays on the virtual clock the tests advance: the bytes due go to the
+// capture of whoever advances it, and the end of a block is reported from
 // the thread that advanced the clock, after the driver's own lock has been released, so the
 // wave output may take its locks and post its messages there. A play that ends takes the
 // rest of that advance with it: the next one (a repeat, or the next block) starts with the
@@ -112,8 +112,8 @@ public:
         {
             std::lock_guard lock(a.mutex);
             if (!a.available) return nullptr;
-            a.lastFormat = format;
         }
+        if (Watcher* w = watcher()) w->opened(format);
         return std::make_unique<HeadlessDevice>(format);
     }
 };

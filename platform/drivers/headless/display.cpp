@@ -1,17 +1,16 @@
-// The headless display: windows live only in memory, and the driver keeps a record of what
-// it was told, in order, for the tests to read.
+// The headless display: windows live only in memory; what the driver is told goes to the
+// watcher of a test, if there is one.
 #include "platform/drivers/headless/headless_drivers.h"
 
+#include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 
 namespace platform::headless {
 
 namespace {
 
-// Keep the record bounded however long a test runs.
-constexpr size_t kMaxEvents = 100000;
+std::atomic<Watcher*> installed{nullptr};
 
 class HeadlessDisplay : public DisplayDriver {
 public:
@@ -41,15 +40,8 @@ public:
     }
 
 private:
-    void log(const char* what, HWND h) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%s %#llx", what,
-                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
-        DisplayRecord& record = displayRecord();
-        std::lock_guard lock(record.mutex);
-        if (record.events.size() >= kMaxEvents)
-            record.events.erase(record.events.begin(), record.events.begin() + kMaxEvents / 2);
-        record.events.emplace_back(line);
+    static void log(const char* what, HWND h) {
+        if (Watcher* w = watcher()) w->told(what, h);
     }
 
     std::mutex mutex_;
@@ -68,9 +60,12 @@ DisplayDriver& displayDriver() {
     return driverInstance();
 }
 
-DisplayRecord& displayRecord() {
-    static auto* record = new DisplayRecord;
-    return *record;
+void watch(Watcher* w) {
+    installed.store(w);
+}
+
+Watcher* watcher() {
+    return installed.load();
 }
 
 } // namespace platform::headless

@@ -1,20 +1,14 @@
 // The headless file chooser.
 //
-// Without a desktop nobody can pick a file: the headless chooser answers from a script
-// that tests fill, one answer per dialog, and cancels when the script is empty. It honours
-// the must-exist rule as a user would meet it: a path that names no file cannot be picked,
-// and a user who cannot pick the file cancels.
+// Without a desktop nobody can pick a file: the headless chooser cancels, unless a test's
+// watcher answers for a user. It honours the must-exist rule as a user would meet it: a
+// path that names no file cannot be picked, and a user who cannot pick the file cancels.
 #include "platform/drivers/headless/headless_drivers.h"
 
 #include <filesystem>
 #include <system_error>
 
 namespace platform::headless {
-
-ChooserScript& chooserScript() {
-    static auto* s = new ChooserScript;
-    return *s;
-}
 
 namespace {
 
@@ -28,17 +22,10 @@ class HeadlessChooser final : public FileChooser {
 public:
     const char* name() const override { return "headless"; }
     std::optional<std::string> chooseFileToOpen(const OpenFileRequest& request) override {
-        std::string answer;
-        {
-            auto& s = chooserScript();
-            std::lock_guard lock(s.mutex);
-            s.lastRequest = request;
-            if (s.answers.empty()) return std::nullopt;
-            answer = std::move(s.answers.front());
-            s.answers.pop_front();
-        }
-        if (answer.empty()) return std::nullopt;
-        if (request.fileMustExist && !isExistingFile(answer)) return std::nullopt;
+        Watcher* w = watcher();
+        std::optional<std::string> answer = w ? w->answer(request) : std::nullopt;
+        if (!answer || answer->empty()) return std::nullopt;
+        if (request.fileMustExist && !isExistingFile(*answer)) return std::nullopt;
         return answer;
     }
 };

@@ -1,6 +1,7 @@
 // The headless drivers, for the registry that falls back on them, and their state, for the
 // testing library that drives and reads it (platform/testing/headless_controls.cpp); not
-// for the window system.
+// for the window system. As a program's fallback they keep nothing of what they are told:
+// whatever a test reads back, the testing library records through a watcher.
 #pragma once
 
 #include "platform/drivers/block_queue.h"
@@ -21,12 +22,21 @@ DisplayDriver& displayDriver();
 AudioDriver& audioDriver();
 FileChooser& fileChooser();
 
-// What the display was told, in order.
-struct DisplayRecord {
-    std::mutex mutex;
-    std::vector<std::string> events;
+// What a test watches of the drivers. A program installs none: the display then forgets
+// what it is told and the open dialog cancels, as nobody is there to pick a file.
+class Watcher {
+public:
+    virtual ~Watcher() = default;
+    // The display was told `what` ("created", "shown", ...) of the window.
+    virtual void told(const char* what, HWND hwnd) = 0;
+    // The open dialog's answer; none, or an empty path, cancels.
+    virtual std::optional<std::string> answer(const OpenFileRequest& request) = 0;
+    // A device was opened in `format`.
+    virtual void opened(const WAVEFORMATEX& format) = 0;
 };
-DisplayRecord& displayRecord();
+// Installed once, before the drivers start, and never removed.
+void watch(Watcher* watcher);
+Watcher* watcher();
 
 class HeadlessDevice;
 
@@ -35,11 +45,9 @@ struct AudioState {
     std::mutex mutex;
     std::condition_variable callbackDone;
     bool available = true;
-    std::vector<uint8_t> captured;
     std::vector<HeadlessDevice*> devices;
     // Devices whose end of block is being reported, and the thread reporting it.
     std::vector<std::pair<const HeadlessDevice*, std::thread::id>> reporting;
-    WAVEFORMATEX lastFormat{};
 };
 AudioState& audioState();
 
@@ -74,13 +82,5 @@ private:
     uint64_t played_ = 0;
     bool lost_ = false;
 };
-
-// The file chooser's answers, one per dialog, and what it was asked last.
-struct ChooserScript {
-    std::mutex mutex;
-    std::deque<std::string> answers;
-    std::optional<OpenFileRequest> lastRequest;
-};
-ChooserScript& chooserScript();
 
 } // namespace platform::headless

@@ -1,4 +1,4 @@
-#include "tools/voice_sums.h"
+#include "tools/report/voice_sums.h"
 
 #include "sound/sound.h"
 

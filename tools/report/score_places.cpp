@@ -1,4 +1,4 @@
-#include "tools/score_places.h"
+#include "tools/report/score_places.h"
 
 #include <algorithm>
 #include <limits>

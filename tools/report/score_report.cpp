@@ -1,7 +1,7 @@
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
 
-#include "tools/score_examiner.h"
-#include "tools/score_places.h"
+#include "tools/report/examiner.h"
+#include "tools/report/score_places.h"
 
 #include <sstream>
 

@@ -3,7 +3,7 @@
 // counted, never built.
 #pragma once
 
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
 
 #include <algorithm>
 #include <cstddef>
