@@ -39,6 +39,7 @@ struct Shape {
     bool sign = false;
     Number number = Number::None;
     bool dots = false;
+    friend constexpr bool operator==(const Shape&, const Shape&) = default;
 };
 
 constexpr Shape shapeOf(Kind kind) {
