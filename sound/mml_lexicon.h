@@ -1,6 +1,6 @@
 // MML's words, once: which byte starts which word, what each word takes after its first
 // byte, what ends a line, a channel name and a line's commands. The loader reads with this,
-// the tool's findings ask it, and the studio's highlighter is generated from it.
+// the tool's findings ask it, and the studio's highlighter reads a table written from it.
 #pragma once
 
 #include <array>

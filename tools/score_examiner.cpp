@@ -155,7 +155,7 @@ bool Examiner::continuesRun(std::string_view next) const {
     case Dropped::UnopenedClose:
         return isDigit(c);
     case Dropped::NoNumber:
-        return run_.length == 1 ? c == '+' || c == '-' : isDigit(c);
+        return run_.length == 1 ? isSign(c) : isDigit(c);
     default:
         return false;
     }

@@ -25,20 +25,26 @@ function generated(seed) {
   for (let c = 0x20; c < 0x7f; ++c) any += String.fromCharCode(c);
   const sets = [any, 'abcdefgrABCDEFGRtovqlTOVQL<>[]()+-.;0123456789  '];
   let text = '';
-  for (const b of bytes(seed, 2400, (x) => x)) text += b % 37 ? sets[b & 1][(b >> 1) % sets[b & 1].length] : '\n';
+  for (const b of bytes(seed, 2400, (x) => x)) {
+    const set = sets[b & 1];
+    text += b % 37 ? set[(b >> 1) % set.length] : '\n';
+  }
   return Buffer.from(text, 'latin1');
 }
 
 // The loader's words of each file, in order, as lexicon_words prints them.
 function loaderWords(files) {
-  const r = spawnSync(path.resolve(wordsProgram), files, { maxBuffer: 256 << 20, encoding: 'latin1' });
+  const r = spawnSync(path.resolve(wordsProgram), files, {
+    maxBuffer: 256 << 20, encoding: 'latin1',
+  });
   if (r.error || r.status !== 0) throw r.error || new Error(`lexicon_words failed: ${r.stderr}`);
   const read = [];
   for (const line of r.stdout.split('\n')) {
-    const [head, ...rest] = line.split(' ');
-    if (head === '=') read.push({ words: [], failed: null });
-    else if (head === '!') read[read.length - 1].failed = rest.map(Number);
-    else if (head) read[read.length - 1].words.push([Number(head), Number(rest[0]), Number(rest[1]), rest[2]]);
+    const fields = line.split(' ');
+    const last = read[read.length - 1];
+    if (fields[0] === '=') read.push({ words: [], failed: null });
+    else if (fields[0] === '!') last.failed = fields.slice(1).map(Number);
+    else if (line) last.words.push([...fields.slice(0, 3).map(Number), fields[3]]);
   }
   return read;
 }
@@ -74,8 +80,8 @@ function canonical(words, failed) {
   for (const w of words) {
     if (failed && (w[0] > failed[0] || (w[0] === failed[0] && w[1] + w[2] > failed[1]))) break;
     const last = out[out.length - 1];
-    if (last && w[3] === 'skipped' && last[3] === 'skipped' && last[0] === w[0] && last[1] + last[2] === w[1])
-      last[2] += w[2];
+    const joins = last && last[0] === w[0] && last[1] + last[2] === w[1];
+    if (joins && w[3] === 'skipped' && last[3] === 'skipped') last[2] += w[2];
     else out.push([...w]);
   }
   return out.map((w) => w.join(' '));
@@ -83,7 +89,8 @@ function canonical(words, failed) {
 
 (async () => {
   const lexicon = await import(pathToFileURL(path.resolve(lexiconModule)));
-  const { wordReader } = await import(pathToFileURL(path.join(__dirname, '../../web/studio/mml_words.js')));
+  const words = path.join(__dirname, '../../web/studio/mml_words.js');
+  const { wordReader } = await import(pathToFileURL(words));
   const reader = wordReader(lexicon);
   const scores = {};
   for (const name of fs.readdirSync(examplesDir).filter((n) => n.endsWith('.mml')))

@@ -7,6 +7,7 @@ import * as lexicon from 'mml-lexicon';
 import { wordReader } from './mml_words.js';
 
 const words = wordReader(lexicon);
+const comment = String.fromCharCode(lexicon.byteKinds.indexOf('comment'));
 // The editor's token for each kind of word; blanks are no token.
 const tokens = {
   name: 'channel', note: 'note', rest: 'rest', setting: 'command', octave: 'octave',
@@ -34,7 +35,7 @@ export const mml = StreamLanguage.define({
     comment: tags.lineComment,
     invalid: tags.invalid,
   },
-  languageData: { commentTokens: { line: String.fromCharCode(lexicon.byteKinds.indexOf('comment')) } },
+  languageData: { commentTokens: { line: comment } },
 });
 
 // Every colour at least 4.5:1 against the editor's white.
