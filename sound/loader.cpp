@@ -45,19 +45,15 @@ private:
             const size_t at = p;
             switch (mml::kindOf(s[at])) {
             case Kind::Note:
-                p = note<Kind::Note>(s, n, at);
-                break;
             case Kind::Rest:
-                p = note<Kind::Rest>(s, n, at);
+                p = note(s, n, at);
                 break;
             case Kind::Setting:
                 p = setting(s, n, at);
                 break;
             case Kind::Marker:
-                p = plain<Kind::Marker>(s, n, at);
-                break;
             case Kind::Octave:
-                p = plain<Kind::Octave>(s, n, at);
+                p = plain(s, n, at);
                 break;
             case Kind::Open:
                 p = open(depth, at);
@@ -84,14 +80,15 @@ private:
 
     // A note or a rest: its letter and sign name the command; its length and dots share the
     // value.
-    template <Kind K> size_t note(const uint8_t* s, size_t n, size_t at) {
-        const mml::Parts w = parts<K>(s, n, at);
+    size_t note(const uint8_t* s, size_t n, size_t at) {
+        static_assert(mml::shapeOf(Kind::Note) == mml::shapeOf(Kind::Rest));
+        const mml::Parts w = parts<Kind::Note>(s, n, at);
         const char cmd[2] = {upper(s[at]), w.sign};
         int32_t value =
             w.hasNumber ? static_cast<int32_t>(static_cast<uint32_t>(w.number) << 8) : 0;
         value |= static_cast<int32_t>(w.dots & 0xFF);
         append(cmd, w.sign != 0 ? 2 : 1, value, at, w.end);
-        return told(K, at, w.end);
+        return told(mml::kindOf(s[at]), at, w.end);
     }
 
     size_t setting(const uint8_t* s, size_t n, size_t at) {
@@ -103,11 +100,13 @@ private:
     }
 
     // '(', ')', '<' and '>': the byte itself is the command, with its number where it takes one.
-    template <Kind K> size_t plain(const uint8_t* s, size_t n, size_t at) {
-        const mml::Parts w = parts<K>(s, n, at);
+    size_t plain(const uint8_t* s, size_t n, size_t at) {
+        const Kind kind = mml::kindOf(s[at]);
+        const mml::Parts w =
+            kind == Kind::Marker ? parts<Kind::Marker>(s, n, at) : parts<Kind::Octave>(s, n, at);
         const char cmd = static_cast<char>(s[at]);
         append(&cmd, 1, w.number, at, w.end);
-        return told(K, at, w.end);
+        return told(kind, at, w.end);
     }
 
     size_t open(int64_t& depth, size_t at) {

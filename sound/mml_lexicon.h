@@ -1,6 +1,6 @@
 // MML's words, once: which byte starts which word, what each word takes after its first
 // byte, what ends a line, a channel name and a line's commands. The loader reads with this,
-// the tool's findings ask it, and the studio's highlighter is generated from it.
+// the tool's findings ask it, and the studio's highlighter reads a table written from it.
 #pragma once
 
 #include <array>
@@ -39,6 +39,7 @@ struct Shape {
     bool sign = false;
     Number number = Number::None;
     bool dots = false;
+    friend constexpr bool operator==(const Shape&, const Shape&) = default;
 };
 
 constexpr Shape shapeOf(Kind kind) {
@@ -75,13 +76,17 @@ constexpr std::array<Kind, 256> makeKinds() {
 }
 inline constexpr std::array<Kind, 256> kByteKinds = makeKinds();
 
+// What a note's or a rest's sign may be, and its dots.
+inline constexpr std::string_view kSigns = "+-";
+inline constexpr char kDot = '.';
+
 // The bytes that end a line: LF, CR (CR LF is one end) and 0xFF.
 inline constexpr std::string_view kLineEnds = "\n\r\xFF";
 
 constexpr Kind kindOf(uint8_t c) {
     return kByteKinds[c];
 }
-// As the table says, in two compares: the loader asks this of every byte between words.
+// In compares: the loader asks these of every byte.
 constexpr bool isBlank(uint8_t c) {
     return c == ' ' || c == '\t';
 }
@@ -92,10 +97,15 @@ constexpr bool isLineEnd(uint8_t c) {
     return c == '\n' || c == '\r' || c == 0xFF;
 }
 
+static_assert(static_cast<size_t>(Kind::Name) + 1 == kKinds);
+// The compares above say what the table and kLineEnds say.
 static_assert([] {
-    for (int c = 0; c < 256; ++c)
-        if (isBlank(static_cast<uint8_t>(c)) != (kindOf(static_cast<uint8_t>(c)) == Kind::Blank))
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<uint8_t>(c);
+        if (isBlank(b) != (kindOf(b) == Kind::Blank)) return false;
+        if (isLineEnd(b) != (kLineEnds.find(static_cast<char>(b)) != std::string_view::npos))
             return false;
+    }
     return true;
 }());
 
@@ -135,14 +145,14 @@ inline Parts readParts(const uint8_t* s, size_t n, size_t p, ReadNumber&& readNu
     Parts w;
     ++p;
     if constexpr (shape.sign)
-        if (p < n && (s[p] == '+' || s[p] == '-')) w.sign = static_cast<char>(s[p++]);
+        if (p < n && (s[p] == kSigns[0] || s[p] == kSigns[1])) w.sign = static_cast<char>(s[p++]);
     if constexpr (shape.number != Number::None)
         if (p < n && isDigit(s[p])) {
             w.hasNumber = true;
             w.number = readNumber(s, n, p);
         }
     if constexpr (shape.dots)
-        while (p < n && s[p] == '.')
+        while (p < n && s[p] == kDot)
             ++w.dots, ++p;
     w.end = p;
     return w;

@@ -78,6 +78,9 @@ bool isBlank(char c) {
 bool isDigit(char c) {
     return mml::isDigit(static_cast<uint8_t>(c));
 }
+bool isSign(char c) {
+    return mml::kSigns.find(c) != std::string_view::npos;
+}
 bool isNoteLetter(char c) {
     return mml::kindOf(static_cast<uint8_t>(c)) == mml::Kind::Note;
 }

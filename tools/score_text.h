@@ -22,6 +22,8 @@ std::string counted(int64_t n, const char* what, const char* plural = nullptr);
 // The loader's own reading of a line's bytes, as its lexicon has it.
 bool isBlank(char c);
 bool isDigit(char c);
+// What a note's sign may be.
+bool isSign(char c);
 bool isNoteLetter(char c);
 // A note's or a rest's letter.
 bool isNoteOrRest(char c);

@@ -21,7 +21,7 @@ bool SkippedRun::continues(Dropped what, int64_t line, int64_t column,
     case Dropped::UnopenedClose:
         return isDigit(c);
     case Dropped::NoNumber:
-        return length_ == 1 ? c == '+' || c == '-' : isDigit(c);
+        return length_ == 1 ? isSign(c) : isDigit(c);
     default:
         return false;
     }

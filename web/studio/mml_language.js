@@ -1,58 +1,28 @@
-// MML as the loader reads it (sound/loader.cpp): a line's first word names its channel,
-// then notes a-g and rests r with '+' or '-', a length and dots; t o v q l with a number;
-// '<' and '>'; '[' ... ']' with a count; '(' and ')'; ';' ends the line's commands. Blanks
-// are spaces and tabs. Anything else is skipped by the loader, and shown as such.
+// MML highlighted as the engine's loader reads it: the words come from mml_words.js on the
+// engine's own lexicon ('mml-lexicon', the module the build writes from it), so a word the
+// loader learns is highlighted without a change here.
 import { StreamLanguage, HighlightStyle } from '@codemirror/language';
 import { tags } from '@lezer/highlight';
+import * as lexicon from 'mml-lexicon';
+import { wordReader } from './mml_words.js';
 
-const blank = /[ \t]/;
+const words = wordReader(lexicon);
+const comment = String.fromCharCode(lexicon.byteKinds.indexOf('comment'));
+// The editor's token for each kind of word; blanks are no token.
+const tokens = {
+  name: 'channel', note: 'note', rest: 'rest', setting: 'command', octave: 'octave',
+  open: 'repeat', close: 'repeat', marker: 'marker', comment: 'comment', skipped: 'invalid',
+};
 
 export const mml = StreamLanguage.define({
   name: 'mml',
-  startState: () => ({ named: false }),
+  startState: words.startState,
+  copyState: (state) => ({ ...state }),
   token(stream, state) {
-    if (stream.sol()) state.named = false;
-    if (stream.eatWhile(blank)) return null;
-    if (stream.peek() === ';') {
-      stream.skipToEnd();
-      return 'comment';
-    }
-    if (!state.named) {
-      state.named = true;
-      stream.eatWhile(/[^ \t]/);
-      return 'channel';
-    }
-    const c = stream.next();
-    if (/[a-gA-G]/.test(c)) {
-      stream.eat(/[+-]/);
-      stream.eatWhile(/[0-9]/);
-      stream.eatWhile('.');
-      return 'note';
-    }
-    if (c === 'r' || c === 'R') {
-      stream.eatWhile(/[0-9]/);
-      stream.eatWhile('.');
-      return 'rest';
-    }
-    if (/[tovqlTOVQL]/.test(c)) {
-      if (!stream.eatWhile(/[0-9]/)) return 'invalid';
-      return 'command';
-    }
-    if (c === '<' || c === '>') return 'octave';
-    if (c === '[') return 'repeat';
-    if (c === ']') {
-      stream.eatWhile(/[0-9]/);
-      return 'repeat';
-    }
-    if (c === '(' || c === ')') {
-      stream.eatWhile(/[0-9]/);
-      return 'marker';
-    }
-    if (/[0-9]/.test(c)) {
-      stream.eatWhile(/[0-9]/);
-      return 'invalid';
-    }
-    return 'invalid';
+    if (stream.sol()) Object.assign(state, words.startState());
+    const { kind, end } = words.read(stream.string, stream.pos, state);
+    stream.pos = end;
+    return tokens[kind] ?? null;
   },
   tokenTable: {
     channel: tags.labelName,
@@ -65,7 +35,7 @@ export const mml = StreamLanguage.define({
     comment: tags.lineComment,
     invalid: tags.invalid,
   },
-  languageData: { commentTokens: { line: ';' } },
+  languageData: { commentTokens: { line: comment } },
 });
 
 // Every colour at least 4.5:1 against the editor's white.
