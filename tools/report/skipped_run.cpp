@@ -8,6 +8,7 @@ namespace score_examination {
 
 using Dropped = SoundObserver::Dropped;
 using score_text::isDigit;
+using score_text::isSign;
 using score_text::shown;
 
 bool SkippedRun::continues(Dropped what, int64_t line, int64_t column,
