@@ -124,8 +124,8 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             *flag = true;
             continue;
         }
-        if (name != "--seconds" && name != "--rate" && name != "--from" && name != "--solo" &&
-            name != "--mute") {
+        if (name != "--seconds" && name != "--rate" && name != "--from" && name != "--to" &&
+            name != "--solo" && name != "--mute") {
             error = "unknown option '" + name + "'";
             return std::nullopt;
         }
@@ -140,6 +140,8 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             seconds = value;
         } else if (name == "--from") {
             options.fromText = value;
+        } else if (name == "--to") {
+            options.toText = value;
         } else if (name == "--solo" || name == "--mute") {
             auto& names = name == "--solo" ? options.solo : options.mute;
             size_t begin = 0;
@@ -181,6 +183,10 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
     const bool reports = options.dump || options.check || options.info;
     if (reports && !options.fromText.empty()) {
         error = "--from works with rendering and --play, not with --dump, --check or --info";
+        return std::nullopt;
+    }
+    if (reports && !options.toText.empty()) {
+        error = "--to works with rendering and --play, not with --dump, --check or --info";
         return std::nullopt;
     }
     if (reports && (!options.solo.empty() || !options.mute.empty())) {
@@ -260,6 +266,23 @@ std::optional<RenderOptions> parseRenderOptions(const std::vector<std::string>& 
             return std::nullopt;
         }
         options.from = *from;
+    }
+    options.to = options.samples;
+    if (!options.toText.empty()) {
+        // A time too far for any buffer at this rate is still a time past the end.
+        auto to = samplesForTime(options.toText, options.rate);
+        if (!to && samplesForTime(options.toText, 1)) to = options.samples;
+        if (!to) {
+            error = "--to needs a time as seconds (12.5) or minutes and seconds (1:02.5), not '" +
+                    options.toText + "'";
+            return std::nullopt;
+        }
+        if (*to <= options.from) {
+            error = "--to " + options.toText + " is not later than --from " +
+                    (options.fromText.empty() ? "0" : options.fromText);
+            return std::nullopt;
+        }
+        options.to = std::min(*to, options.samples);
     }
     return options;
 }

@@ -27,6 +27,10 @@ struct RenderOptions {
     // so the output is that much shorter), and how it was written, for messages.
     int64_t from = 0;
     std::string fromText;
+    // --to: the sample the output ends before (the rendering's end when not given or past
+    // it), and how it was written.
+    int64_t to = play_format::bufferBytes;
+    std::string toText;
     // --solo and --mute: the channels mixed, when any are named, and those left out.
     std::vector<std::string> solo;
     std::vector<std::string> mute;

@@ -52,6 +52,8 @@ const char* const usage =
     "                passes within the rendering and loudest level, then the peak sum\n"
     "  --from TIME   write or play the rendering from TIME on (seconds like 12.5, or\n"
     "                minutes and seconds like 1:02.5); the output is that much shorter\n"
+    "  --to TIME     write or play the rendering up to TIME (as --from; a TIME past the\n"
+    "                end means the end), so --from A --to B is that stretch of it\n"
     "  --solo CH,... mix only these channels (names as the score spells them)\n"
     "  --mute CH,... leave these channels out; with --solo, out of those soloed\n"
     "  --play        play the rendering on the default sound device instead of writing it;\n"
@@ -188,8 +190,8 @@ public:
         loadScore(sound, input, textOf(input));
         std::vector<uint8_t> pcm(static_cast<size_t>(options_.samples));
         renderWithout(sound, pcm, options_.rate, silencedIn(sound, input));
-        const auto heard =
-            std::span<const uint8_t>(pcm).subspan(static_cast<size_t>(options_.from));
+        const auto heard = std::span<const uint8_t>(pcm).subspan(
+            static_cast<size_t>(options_.from), static_cast<size_t>(options_.to - options_.from));
 
         if (output == "-") {
 #ifdef _WIN32
@@ -356,7 +358,7 @@ private:
             return false;
         }
         say(warningLines(options_.input, report));
-        player.start(std::vector<uint8_t>(pcm.begin() + from, pcm.end()));
+        player.start(std::vector<uint8_t>(pcm.begin() + from, pcm.begin() + options_.to));
         startSample_ = from;
         map_ = std::move(map);
         shownChannels_.clear();
@@ -369,6 +371,8 @@ private:
         if (io_.terminal)
             say("Playing " + options_.input + ", " + secondsText(options_.samples, options_.rate) +
                 (from > 0 ? ", from " + secondsText(from, options_.rate) : "") +
+                (options_.to < options_.samples ? ", to " + secondsText(options_.to, options_.rate)
+                                                : "") +
                 (options_.watch ? "; every save plays on from where it is, Ctrl+C ends.\n"
                                 : ".\n"));
         return true;
@@ -376,7 +380,7 @@ private:
 
     // The sample of the whole rendering being heard.
     int64_t reached(const SoundOutput& player) const {
-        return std::min(startSample_ + player.position(), options_.samples);
+        return std::min(startSample_ + player.position(), options_.to);
     }
 
     // "12.3 s of 60.0 s  A 3:14  B 7:2": the time, and the place in the text of what each

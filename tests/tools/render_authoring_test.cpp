@@ -593,6 +593,28 @@ TEST_F(Authoring, FromSoloAndMuteWriteTheTailOfTheScoreWithoutTheLinesLeftOut) {
                          "; its channels: A, B, C (try 'marrowtone-render --help')\n");
 }
 
+TEST_F(Authoring, ToEndsTheOutputWhereTheWholeRenderingIsCut) {
+    const std::string song = "A t150 v70 l8 cdefg\nB o2 v90 c2 g2\n";
+    const std::string file = dir.write("song.mml", song);
+    const auto whole = renderingOf(song, 661500);
+    Result r = run(dir, {"--from", "1.25", "--to", "0:02.5", file, "-"});
+    EXPECT_EQ(r.out, std::string(whole.begin() + 13781, whole.begin() + 27562)) << r.err;
+    r = run(dir, {"--from", "59", "--to", "1:30", file, "-"}); // past the end: the end
+    EXPECT_EQ(r.out, std::string(whole.begin() + 650475, whole.end())) << r.err;
+    r = run(dir, {"--from", "2", "--to", "2", file, "-"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "marrowtone-render: --to 2 is not later than --from 2 (try "
+                     "'marrowtone-render --help')\n");
+
+    headless::clearCapturedAudio();
+    ToolRun tool(dir, {"--play", "--from", "0.5", "--to", "0.75", file});
+    ASSERT_TRUE(waitFor([] { return headless::audioPlaying(); }));
+    headless::advanceAudio(1000ms);
+    EXPECT_EQ(tool.finish(), 0);
+    EXPECT_EQ(headless::capturedAudio(),
+              std::vector<uint8_t>(whole.begin() + 5512, whole.begin() + 8268));
+}
+
 // On a terminal: the time and the place each mixed channel plays, kept to the width.
 TEST_F(Authoring, PlayFromATimeShowsWhereEachChannelIsInTheText) {
     // Quarter notes of 8000 samples: at 11024, A plays its d and B still rests.

@@ -185,8 +185,8 @@ TEST(RenderTool, CheckExitStatusAndHelpListEveryOption) {
 
     const Result help = run(dir, {"--help"});
     for (const char* option :
-         {"--seconds", "--rate", "--from", "--solo", "--mute", "--check", "--info", "--play",
-          "--watch", "--dump", "--version", "--help", "Exit status"})
+         {"--seconds", "--rate", "--from", "--to", "--solo", "--mute", "--check", "--info",
+          "--play", "--watch", "--dump", "--version", "--help", "Exit status"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
