@@ -14,6 +14,7 @@ import { RAW_CHARS } from './score_bytes.js';
 import { announce } from './status.js';
 import { playingField } from './score_view.js';
 import { readDraft } from './drafts.js';
+import { helpExtensions, wireHelp } from './editor_help.js';
 import * as session from './session.js';
 
 const $ = (id) => document.getElementById(id);
@@ -84,7 +85,7 @@ function createView(doc) {
         lineNumbers(), highlightActiveLineGutter(),
         highlightSpecialChars({ addSpecialChars: RAW_CHARS, render: specialChar }), history(),
         drawSelection(), highlightActiveLine(), highlightSelectionMatches(), search({ top: true }),
-        mml, syntaxHighlighting(mmlHighlight), lintGutter(), playingField,
+        mml, syntaxHighlighting(mmlHighlight), lintGutter(), playingField, helpExtensions,
         wrapping.of($('wrap').checked ? EditorView.lineWrapping : []),
         Prec.high(keymap.of(studioKeys)),
         keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, ...lintKeymap]),
@@ -160,6 +161,7 @@ async function main() {
   view = createView('');
   session.setView(view);
   wire();
+  wireHelp(view);
   const draft = await readDraft('current');
   score.load(draft || await example());
   if (draft) announce(`Restored your draft of ${draft.name}`);
