@@ -156,7 +156,9 @@ std::string commandHelp(const std::string& name, const std::string& text, int64_
     loadScoreAt(sound, places, name, &text);
     sound.observer = nullptr;
     if (!finder.found) return {};
-    const auto [channel, command] = *finder.found;
+    // Plain names: the page's compiler cannot capture a structured binding in a lambda.
+    const int32_t channel = finder.found->first;
+    const int64_t command = finder.found->second;
     std::optional<VoiceSettings> voice;
     sound.walkSettings(channel, [&voice, command](int64_t j, const VoiceSettings& v) {
         if (j == command) voice = v;
