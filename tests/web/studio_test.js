@@ -287,10 +287,11 @@ async function main() {
       look();
     });
     const sameAsTool = (bytes, args, what) => {
+      const run = ['marrowtone-render', ...args].join(' ');
       tool(work, song, [...args, 'score.mml', 'expected.wav']);
       if (!bytes.equals(fs.readFileSync(path.join(work, 'expected.wav'))))
-        fail(`${what}: the exported WAV differs from marrowtone-render ${args.join(' ')}'s`);
-      step(`Export WAV ${what} wrote the file marrowtone-render ${args.join(' ')} writes`);
+        fail(`${what}: the exported WAV differs from ${run}'s`);
+      step(`Export WAV ${what} wrote the file ${run} writes`);
     };
     sameAsTool(fs.readFileSync(saved), [], 'of the whole score');
     // What is heard: a muted channel left out, a range kept, as the tool's options do. The
