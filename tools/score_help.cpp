@@ -60,7 +60,7 @@ std::string number(double value, int decimals) {
 }
 
 std::string beatsText(double beats) {
-    return number(beats, 3) + (beats == 1 ? " beat" : " beats");
+    return number(beats, 4) + (beats == 1 ? " beat" : " beats");
 }
 
 // How long a note or rest lasts: "1 beat, 0.661 s".

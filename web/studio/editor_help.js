@@ -99,7 +99,7 @@ const lengthsField = StateField.define({
   provide: (f) => EditorView.decorations.from(f),
 });
 
-const shown = (n) => String(Math.round(n * 1000) / 1000);
+const shown = (n) => String(Math.round(n * 10000) / 10000);
 
 // Line, beats and seconds, three numbers a line, as marks at the lines' ends.
 function lengthMarks(doc, numbers) {
