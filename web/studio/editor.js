@@ -10,11 +10,11 @@ import { search, searchKeymap, highlightSelectionMatches } from '@codemirror/sea
 import { syntaxHighlighting } from '@codemirror/language';
 import { lintGutter, lintKeymap } from '@codemirror/lint';
 import { mml, mmlHighlight } from './mml_language.js';
+import { helpExtensions, wireHelp } from './editor_help.js';
 import { RAW_CHARS } from './score_bytes.js';
 import { announce } from './status.js';
 import { playingField } from './score_view.js';
 import { readDraft } from './drafts.js';
-import { helpExtensions, wireHelp } from './editor_help.js';
 import * as session from './session.js';
 
 const $ = (id) => document.getElementById(id);

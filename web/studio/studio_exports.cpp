@@ -85,25 +85,6 @@ Result& result() {
 // The name the page's score goes by in the tool's lines; the page strips it again.
 constexpr const char* kName = "score.mml";
 
-std::string jsonString(std::string_view s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20) {
-            static const char* hex = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[b >> 4];
-            out += hex[b & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
-}
-
 // The samples [from, to) that marrowtone-render --from FROM --to TO keeps of a rendering, its
 // options read by its own parser; empty times keep the whole. Throws its message otherwise,
 // named for the page's fields.
@@ -125,6 +106,25 @@ std::pair<size_t, size_t> keptRange(std::string_view range) {
         throw std::runtime_error(error);
     }
     return {static_cast<size_t>(options->from), static_cast<size_t>(options->to)};
+}
+
+std::string jsonString(std::string_view s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20) {
+            static const char* hex = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
 }
 
 } // namespace
