@@ -1,7 +1,8 @@
 // The studio page in Debian's chromium, headless: problems shown where marrowtone-render
 // --check finds them, the samples handed to Web Audio against the tool's bytes, an edit
-// heard from where the sound was, a share link, the WAV export, a visit without network,
-// and a page that answers while a huge score renders. The console stays free of errors.
+// heard from where the sound was, a command's help on hover, a share link, the WAV export
+// (muted and of a range too), a visit without network, and a page that answers while a huge
+// score renders. The console stays free of errors.
 //
 //   node studio_test.js <site folder> <marrowtone-render>
 'use strict';
@@ -239,11 +240,8 @@ async function main() {
     // Hovering a command tells what the engine does with its value.
     await setScore('A t120 o4 c\n');
     await checked();
-    const tempo = await page.evaluate(() => {
-      const r = window.studio.view.coordsAtPos(3);
-      return { x: r.left + 2, y: (r.top + r.bottom) / 2 };
-    });
-    await page.mouse.move(tempo.x, tempo.y);
+    const tempo = await page.evaluate(() => window.studio.view.coordsAtPos(3));
+    await page.mouse.move(tempo.left + 2, (tempo.top + tempo.bottom) / 2);
     const help = await (await page.waitForSelector('.cm-tooltip-hover .cm-help')).evaluate((e) => e.textContent);
     if (help !== 't120: a quarter lasts 0.661 s') fail(`hovering t120 told ${JSON.stringify(help)}`);
     await page.mouse.move(0, 0);
@@ -308,8 +306,6 @@ async function main() {
     await page.type('#export-from', '1.5');
     await page.type('#export-to', '0:04.25');
     sameAsTool(await exported(2), ['--from', '1.5', '--to', '0:04.25'], 'of a range');
-    await page.$eval('#export-from', (e) => { e.value = ''; });
-    await page.$eval('#export-to', (e) => { e.value = ''; });
 
     // A huge score renders in the worker; the page keeps answering, and the memory it
     // took is given back.
