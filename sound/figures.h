@@ -43,9 +43,13 @@ inline double noteBeats(int32_t value, int32_t defaultLength) {
            (divisor * static_cast<double>(int64_t{1} << dots));
 }
 
-// The samples of a note of `n` samples that sound at gate `gate` (eighths of the note).
+// A gate counts the parts of a note that sound in eighths.
+constexpr int32_t gateSteps = 8;
+
+// The samples of a note of `n` samples that sound at gate `gate` (more than all of them past
+// gateSteps: the renderer holds a note no longer than its length).
 constexpr int64_t gateSamples(int64_t n, int32_t gate) {
-    return n * gate / 8;
+    return n * gate / gateSteps;
 }
 
 // What a voice at `volume` adds to each high sample.

@@ -108,10 +108,12 @@ std::string volumeText(int32_t value) {
 
 std::string gateText(int32_t value) {
     const std::string q = "q" + std::to_string(value);
+    const std::string whole = std::to_string(figures::gateSteps);
     if (value <= 0) return q + ": notes are not heard";
-    if (value >= 8)
-        return q + (value > 8 ? " plays as q8" : "") + ": notes sound their whole length";
-    return q + ": notes sound for " + std::to_string(value) + "/8 of their length";
+    if (value >= figures::gateSteps)
+        return q + (value > figures::gateSteps ? " plays as q" + whole : "") +
+               ": notes sound their whole length";
+    return q + ": notes sound for " + std::to_string(value) + "/" + whole + " of their length";
 }
 
 std::string controlText(char control, int32_t value, const VoiceSettings& voice, int32_t rate) {
