@@ -1,8 +1,7 @@
 // The studio page in Debian's chromium, headless: problems shown where marrowtone-render
 // --check finds them, the samples handed to Web Audio against the tool's bytes, an edit
-// heard from where the sound was, a command's help on hover, a share link, the WAV export
-// (muted and of a range too), a visit without network, and a page that answers while a huge
-// score renders. The console stays free of errors.
+// heard from where the sound was, a share link, the WAV export, a visit without network,
+// and a page that answers while a huge score renders. The console stays free of errors.
 //
 //   node studio_test.js <site folder> <marrowtone-render>
 'use strict';
