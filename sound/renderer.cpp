@@ -4,6 +4,7 @@
 // effect of the control commands before it), and each sounding note adds its
 // high phases as runs of bytes. The cost follows the notes and pulse edges, not
 // the number of samples.
+#include "sound/figures.h"
 #include "sound/sound.h"
 
 #include <algorithm>
@@ -44,9 +45,7 @@ Code commandCode(std::string_view cmd) {
 
 // A channel's settings as its controls leave them; before any, a whole note of 32000 samples,
 // octave 3, volume 50, gate 6 of 8 and quarter notes.
-struct Voice {
-    int32_t whole = 32000, octave = 3, volume = 50, gate = 6, length = 4;
-};
+using Voice = VoiceSettings;
 
 // The combined effect of a run of control commands: the last setting of each
 // field wins, and relative octave steps add up behind the last "O".
@@ -66,7 +65,7 @@ struct Effect {
     void add(uint8_t control, int32_t value) {
         switch (control) {
         case Tempo:
-            if (value != 0) whole = 3'500'000 / value, flags |= HasWhole;
+            if (value != 0) whole = figures::wholeOfTempo(value), flags |= HasWhole;
             break;
         case Octave:
             octave = value, delta = 0, flags = (flags | HasOctave) & ~HasDelta;
@@ -91,6 +90,18 @@ struct Effect {
         }
     }
 };
+
+// The settings once an effect has taken hold, in the order the renderer reads its fields.
+VoiceSettings applied(VoiceSettings v, const Effect& e) {
+    if (e.flags & Effect::HasWhole) v.whole = e.whole;
+    if (e.flags & Effect::HasOctave) v.octave = e.octave;
+    if (e.flags & Effect::HasDelta)
+        v.octave = static_cast<int32_t>(static_cast<uint32_t>(v.octave) + e.delta);
+    if (e.flags & Effect::HasVolume) v.volume = e.volume;
+    if (e.flags & Effect::HasGate) v.gate = e.gate;
+    if (e.flags & Effect::HasLength) v.length = e.length;
+    return v;
+}
 
 // Events are packed into 32-bit words: a header (kind, semitone, which effect
 // fields follow), the read position after the event, the note's value, then the
@@ -165,18 +176,6 @@ Program compile(const CommandList& list, int32_t from, [[maybe_unused]] SoundObs
     }
 }
 
-// Samples in a note: the whole-note length over the divisor, each dot adding
-// half of the one before, never less than one sample.
-int64_t noteDuration(int32_t whole, int32_t value, int32_t defaultLength) {
-    const int32_t written = value >> 8;
-    const int64_t divisor = written > 0 ? written : defaultLength;
-    const int dots = std::min(value & 0xFF, 24);
-    const int64_t denominator = divisor * (int64_t{1} << dots);
-    int64_t n =
-        denominator == 0 ? 0 : int64_t{whole} * ((int64_t{1} << (dots + 1)) - 1) / denominator;
-    return std::max<int64_t>(n, 1);
-}
-
 void addPulse(uint8_t* buffer, int64_t from, int64_t to, int64_t period, uint8_t level) {
     forEachHighRun(from, to, period, [buffer, level](int64_t lo, int64_t hi) {
         for (int64_t i = lo; i < hi; ++i)
@@ -240,6 +239,33 @@ void Sound::tracePass(int32_t index, int32_t sampleRate) {
                               std::numeric_limits<int64_t>::max(), true);
 }
 
+int32_t Sound::semitoneOf(std::string_view cmd) {
+    const Code code = commandCode(cmd);
+    return code.kind == Kind::Note ? code.arg : -1;
+}
+
+void Sound::walkSettings(
+    int32_t index, const std::function<void(int64_t command, const VoiceSettings&)>& step) const {
+    if (index < 0 || static_cast<size_t>(index) >= channels.size()) return;
+    const CommandList& list = channels[static_cast<size_t>(index)];
+    VoiceSettings voice;
+    Effect effect;
+    uint32_t read = 0;
+    for (size_t j = 0; j < list.size(); ++j) {
+        breatheEvery(read, 0x3FFF);
+        const Code code = commandCode(list.text(j));
+        if (code.kind == Kind::Unknown) return; // where the renderer rewinds
+        if (code.kind == Kind::Control) {
+            effect.add(code.arg, list.value(j));
+            step(static_cast<int64_t>(j), applied(voice, effect));
+            continue;
+        }
+        voice = applied(voice, effect);
+        effect = Effect();
+        step(static_cast<int64_t>(j), voice);
+    }
+}
+
 namespace {
 
 #if defined(__GNUC__)
@@ -280,12 +306,12 @@ MARROWTONE_INLINE void playNote(const Sound& sound, uint8_t* buffer, int32_t sam
                                 int32_t index, int32_t command, const Voice& voice,
                                 uint32_t semitone, int64_t sample, int64_t n, int64_t end) {
     [[maybe_unused]] SoundObserver* const observer = sound.observer;
-    const int64_t g = n * voice.gate / 8;
-    const auto level = static_cast<uint8_t>(voice.volume & 0xFF);
-    if (g > 0 && level != 0 && voice.octave >= 0 && voice.octave <= 8 && sampleRate > 0) {
-        const auto period = static_cast<int64_t>(static_cast<double>(sampleRate) /
-                                                 sound.noteFreq[voice.octave][semitone]);
-        if (period >= 3) {
+    const int64_t g = figures::gateSamples(n, voice.gate);
+    const uint8_t level = figures::levelOf(voice.volume);
+    if (g > 0 && level != 0 && voice.octave >= figures::lowestOctave &&
+        voice.octave <= figures::highestOctave && sampleRate > 0) {
+        const int64_t period = figures::periodOf(sound.noteFreq[voice.octave][semitone], sampleRate);
+        if (period >= figures::shortestPeriod) {
             const int64_t to = std::min(sample + std::min(g, n), end);
             if constexpr (!Traced) addPulse(buffer, sample, to, period, level);
             if constexpr (Observed) observer->sounds(index, command, sample, to, period, level);
@@ -348,7 +374,7 @@ void renderChannel(const Sound& sound, std::span<uint8_t> buffer, int32_t sample
 
         metSound = true;
         position = positionAfter;
-        const int64_t n = noteDuration(voice.whole, word[2], voice.length);
+        const int64_t n = figures::noteSamples(voice.whole, word[2], voice.length);
         if (kind == NoteEvent)
             playNote<Observed, Traced>(sound, buffer.data(), sampleRate, index, positionAfter - 1,
                                        voice, (header >> 2) & 15, sample, n, end);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <span>
@@ -192,6 +193,17 @@ public:
     virtual void stopped(int32_t /*channel*/, int64_t /*sample*/) {}
 };
 
+// A voice's settings as the renderer holds them: a whole note in samples, the octave, the
+// volume, the gate (eighths of each note that sound) and the length of a note written without
+// one. A channel starts with these.
+struct VoiceSettings {
+    int32_t whole = 32000;
+    int32_t octave = 3;
+    int32_t volume = 50;
+    int32_t gate = 6;
+    int32_t length = 4;
+};
+
 class Sound {
 public:
     // A score holds at most this many commands over all its channels, and at
@@ -223,6 +235,15 @@ public:
     // from the start plays it, to its first rewind however long that takes: what lies past a
     // buffer's end. The read positions stay.
     void tracePass(int32_t index, int32_t sampleRate);
+
+    // Walks one pass of channel `index` from its first command, as the renderer reads it, up to
+    // where it rewinds: `step` is told each command with the voice's settings once it has taken
+    // effect (a note's or a rest's: those it plays with), for tools that explain a command.
+    void walkSettings(int32_t index,
+                      const std::function<void(int64_t command, const VoiceSettings&)>& step) const;
+
+    // The semitone above C of a note's command text ("A+" is 10), or -1 for any other text.
+    static int32_t semitoneOf(std::string_view cmd);
 
     void addCommand(const std::string& name, const std::string& cmd, int32_t value);
     void declareChannel(const std::string& name);

@@ -3,7 +3,7 @@
 #include "tools/score_text.h"
 
 #include "sound/mml_lexicon.h"
-#include "tools/score_report.h"
+#include "tools/report/score_report.h"
 
 #include <cstdio>
 

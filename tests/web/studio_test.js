@@ -11,7 +11,8 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { startServer, stopServer, launchBrowser, runTool, recordBuffers } = require('./suite_support');
+const { startServer, stopServer, launchBrowser, runTool, recordBuffers, interceptDownloads } =
+  require('./suite_support');
 
 const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
 const firstVisitLimit = 500 * 1024; // bytes, gzip-compressed
@@ -340,6 +341,16 @@ async function main() {
     await page.click(button('Solo A'));
     step('Solo A played the score without B\'s line, dimmed');
 
+    // Hovering a command tells what the engine does with its value.
+    await setScore('A t120 o4 c\n');
+    await checked();
+    const tempo = await page.evaluate(() => window.studio.view.coordsAtPos(3));
+    await page.mouse.move(tempo.left + 2, (tempo.top + tempo.bottom) / 2);
+    const help = await (await page.waitForSelector('.cm-tooltip-hover .cm-help')).evaluate((e) => e.textContent);
+    if (help !== 't120: a quarter lasts 0.661 s') fail(`hovering t120 told ${JSON.stringify(help)}`);
+    await page.mouse.move(0, 0);
+    step(`hovering t120 told "${help}"`);
+
     // Shared through the address, text with bytes beyond ASCII intact.
     const greeting = '; Grüße, ünïcödé ♪ 🎹\nA t120 o4 l8 c d e f g4\n';
     await setScore(greeting);
@@ -377,10 +388,28 @@ async function main() {
       };
       look();
     });
-    tool(work, song, ['score.mml', 'expected.wav']);
-    if (!fs.readFileSync(saved).equals(fs.readFileSync(path.join(work, 'expected.wav'))))
-      fail('the exported WAV differs from marrowtone-render\'s');
-    step('Export WAV wrote the file marrowtone-render writes');
+    const sameAsTool = (bytes, args, what) => {
+      const run = ['marrowtone-render', ...args].join(' ');
+      tool(work, song, [...args, 'score.mml', 'expected.wav']);
+      if (!bytes.equals(fs.readFileSync(path.join(work, 'expected.wav'))))
+        fail(`${what}: the exported WAV differs from ${run}'s`);
+      step(`Export WAV ${what} wrote the file ${run} writes`);
+    };
+    sameAsTool(fs.readFileSync(saved), [], 'of the whole score');
+    // What is heard: a muted channel left out, a range kept, as the tool's options do. The
+    // browser holds back further downloads, so the page's are taken as it starts them.
+    await page.evaluate(interceptDownloads);
+    const exported = async (n) => {
+      await page.click(button('Export WAV'));
+      await page.waitForFunction((k) => window.__saved.length >= k, {}, n);
+      return Buffer.from((await page.evaluate((k) => window.__saved[k - 1], n)).base64, 'base64');
+    };
+    await page.click(button('Mute ALTO'));
+    sameAsTool(await exported(1), ['--mute', 'ALTO'], 'with ALTO muted');
+    await page.click(button('Mute ALTO'));
+    await page.type('#export-from', '1.5');
+    await page.type('#export-to', '0:04.25');
+    sameAsTool(await exported(2), ['--from', '1.5', '--to', '0:04.25'], 'of a range');
 
     // A huge score renders in the worker; the page keeps answering, and the memory it
     // took is given back. The page's longest task is held against the engine's whole job,

@@ -10,6 +10,7 @@ import { search, searchKeymap, highlightSelectionMatches } from '@codemirror/sea
 import { syntaxHighlighting } from '@codemirror/language';
 import { lintGutter, lintKeymap } from '@codemirror/lint';
 import { mml, mmlHighlight } from './mml_language.js';
+import { helpExtensions, wireHelp } from './editor_help.js';
 import { RAW_CHARS } from './score_bytes.js';
 import { announce } from './status.js';
 import { playingField } from './score_view.js';
@@ -54,7 +55,7 @@ function createView(doc) {
         lineNumbers(), highlightActiveLineGutter(),
         highlightSpecialChars({ addSpecialChars: RAW_CHARS, render: specialChar }), history(),
         drawSelection(), highlightActiveLine(), highlightSelectionMatches(), search({ top: true }),
-        mml, syntaxHighlighting(mmlHighlight), lintGutter(), playingField,
+        mml, syntaxHighlighting(mmlHighlight), lintGutter(), playingField, helpExtensions,
         wrapping.of($('wrap').checked ? EditorView.lineWrapping : []),
         studioKeymap,
         keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, ...lintKeymap]),
@@ -133,6 +134,7 @@ async function main() {
   const tracks = startTrackView(view);
   startShortcuts();
   wire();
+  wireHelp(view);
   const draft = await readDraft('current');
   score.load(draft || await example());
   if (draft) announce(`Restored your draft of ${draft.name}`);

@@ -94,8 +94,8 @@ export class Engine {
     this.current = job;
     job.sent = performance.now();
     this.busyTimer = setTimeout(() => this.onBusy(job, this), SHOW_PROGRESS_MS);
-    const { silenced, line, column } = job;
-    this.worker.postMessage({ kind, id: job.id, bytes: this.bytesOf(job.text), silenced, line, column });
+    const { silenced, line, column, range } = job;
+    this.worker.postMessage({ kind, id: job.id, bytes: this.bytesOf(job.text), silenced, line, column, range });
   }
 
   // Ends the job in hand (and any of its kind waiting): a fresh worker takes the next.

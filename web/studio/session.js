@@ -265,8 +265,10 @@ async function openLink() {
   return true;
 }
 
+// What is heard: the channels muted or left out by a solo, and the range asked for, if any.
 function exportWav() {
-  sound.want('wav', { text: text(), edited: performance.now() });
+  const range = `${$('export-from').value.trim()}\n${$('export-to').value.trim()}`;
+  sound.want('wav', { text: text(), silenced: silenced(), range, edited: performance.now() });
   announce('Writing the WAV file');
 }
 

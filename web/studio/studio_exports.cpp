@@ -4,6 +4,8 @@
 #include "sound/play_format.h"
 #include "sound/sound.h"
 #include "tools/report/score_report.h"
+#include "tools/render_options.h"
+#include "tools/score_help.h"
 #include "tools/score_map.h"
 #include "tools/score_text.h"
 #include "tools/wav.h"
@@ -83,6 +85,29 @@ Result& result() {
 
 // The name the page's score goes by in the tool's messages.
 constexpr const char* kName = "score.mml";
+
+// The samples [from, to) that marrowtone-render --from FROM --to TO keeps of a rendering, its
+// options read by its own parser; empty times keep the whole. Throws its message otherwise,
+// named for the page's fields.
+std::pair<size_t, size_t> keptRange(std::string_view range) {
+    const size_t cut = range.find('\n');
+    std::vector<std::string> args;
+    for (const auto& [option, time] :
+         {std::pair{"--from", range.substr(0, cut)},
+          std::pair{"--to",
+                    cut == std::string_view::npos ? std::string_view() : range.substr(cut + 1)}})
+        if (!time.empty()) args.insert(args.end(), {option, std::string(time)});
+    args.insert(args.end(), {kName, "score.wav"});
+    std::string error;
+    const std::optional<RenderOptions> options = parseRenderOptions(args, error);
+    if (!options) {
+        for (const auto& [option, field] : {std::pair{"--from", "From"}, std::pair{"--to", "To"}})
+            for (size_t at; (at = error.find(option)) != std::string::npos;)
+                error.replace(at, std::string_view(option).size(), field);
+        throw std::runtime_error(error);
+    }
+    return {static_cast<size_t>(options->from), static_cast<size_t>(options->to)};
+}
 
 std::string jsonString(std::string_view s) {
     std::string out = "\"";
@@ -187,12 +212,58 @@ EMSCRIPTEN_KEEPALIVE int ms_check(const char* text, size_t size) {
     return 1;
 }
 
-// The WAV file marrowtone-render writes for the score; 1 and the error line when it does
-// not load.
-EMSCRIPTEN_KEEPALIVE int ms_wav(const char* text, size_t size) {
-    if (ms_render(text, size, "", 0) != 0) return 1;
+// The WAV file marrowtone-render writes for the score with the channels named in `silenced`
+// left out (as ms_render) and `range` ("FROM\nTO", either may be empty) kept, as its --mute
+// and --from/--to do; 1 and the error line when it cannot.
+EMSCRIPTEN_KEEPALIVE int ms_wav(const char* text, size_t size, const char* silenced,
+                                size_t silencedSize, const char* range, size_t rangeSize) {
     Result& r = result();
-    r.bytes = wavFile(r.bytes, play_format::sampleRate);
+    std::pair<size_t, size_t> kept;
+    try {
+        kept = keptRange(std::string_view(range, rangeSize));
+    } catch (const std::exception& e) {
+        r.bytes = {};
+        r.text = std::string("Error: ") + e.what();
+        return 1;
+    }
+    if (ms_render(text, size, silenced, silencedSize) != 0) return 1;
+    r.bytes =
+        wavFile(std::span<const uint8_t>(r.bytes).subspan(kept.first, kept.second - kept.first),
+                play_format::sampleRate);
+    return 0;
+}
+
+// What the command at (line, byte column) does, in the engine's figures, as the result's
+// text; empty where no command stands or the score does not load.
+EMSCRIPTEN_KEEPALIVE int ms_help(const char* text, size_t size, double line, double column) {
+    Result& r = result();
+    r.bytes = {};
+    r.notes = {};
+    try {
+        r.text = commandHelp(kName, std::string(text, size), static_cast<int64_t>(line),
+                             static_cast<int64_t>(column), play_format::sampleRate);
+    } catch (const std::exception&) {
+        r.text.clear();
+    }
+    return 0;
+}
+
+// Each line's length as the result's numbers: line, beats, seconds for every line that holds
+// a note or a rest; none for a score that does not load.
+EMSCRIPTEN_KEEPALIVE int ms_lines(const char* text, size_t size) {
+    Result& r = result();
+    r.bytes = {};
+    r.notes = {};
+    r.text.clear();
+    try {
+        for (const LineLength& l : lineLengths(kName, std::string(text, size)))
+            r.notes.insert(r.notes.end(),
+                           {static_cast<double>(l.line), l.beats,
+                            static_cast<double>(l.samples) / play_format::sampleRate});
+    } catch (const std::exception& e) {
+        r.text = std::string("Error: ") + e.what();
+        return 1;
+    }
     return 0;
 }
 

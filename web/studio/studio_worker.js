@@ -20,10 +20,11 @@ function withBytes(module, bytes, fn) {
   }
 }
 
-// Runs an export on the score's bytes (and on `extra` text, when given) and reads what it left.
-function call(module, fn, score, extra) {
+// Runs an export on the score's bytes (and on `extra` text, when given, or on the numbers
+// `more`) and reads what it left.
+function call(module, fn, score, extra, more = []) {
   const status = withBytes(module, score, (at, size) => (extra === undefined
-    ? module[fn](at, size)
+    ? module[fn](at, size, ...more)
     : withBytes(module, extra, (at2, size2) => module[fn](at, size, at2, size2))));
   return readResult(module, status);
 }
@@ -59,8 +60,14 @@ onmessage = async (event) => {
                                (at, size) => module._ms_first_heard(at, size, job.line, job.column));
       reply = sample === -2 ? { error: module.UTF8ToString(module._ms_text()) } : { sample };
     } else if (job.kind === 'wav') {
-      const r = call(module, '_ms_wav', job.bytes);
+      // The channels left out and the range kept, as the tool's --mute and --from/--to.
+      const r = withBytes(module, job.silenced.join('\n'), (s, sn) => withBytes(
+        module, job.range, (g, gn) => call(module, '_ms_wav', job.bytes, undefined, [s, sn, g, gn])));
       reply = r.status === 0 ? { wav: r.bytes } : { error: r.text };
+    } else if (job.kind === 'hover') {
+      reply = { help: call(module, '_ms_help', job.bytes, undefined, [job.line, job.column]).text };
+    } else if (job.kind === 'lines') {
+      reply = { lines: call(module, '_ms_lines', job.bytes).notes };
     }
   } catch (e) {
     // Out of memory and the like: the page starts a fresh worker for the next job.
