@@ -65,7 +65,7 @@ function complete(context) {
   const line = context.state.doc.lineAt(context.pos);
   const word = wordBefore(line.text, context.pos - line.from);
   if (!word || (!context.explicit && word.text === '')) return null;
-  return { from: line.from + word.from, options: WORDS, validFor: /^[a-zA-Z]?[+-]?[0-9]*\.*$/ };
+  return { from: line.from + word.from, options: WORDS };
 }
 
 // ---- Each line's length -------------------------------------------------------------------
