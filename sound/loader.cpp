@@ -2,6 +2,7 @@
 // expanded here so that the renderer only ever walks flat lists.
 #include "sound/line_reader.h"
 #include "sound/mml_lexicon.h"
+#include "sound/number_reader.h"
 #include "sound/score_file.h"
 #include "sound/sound.h"
 
@@ -10,7 +11,6 @@
 namespace {
 
 using mml::isBlank;
-using mml::isDigit;
 using mml::Kind;
 
 // With Observed, the loader also tells the sound's observer what it reads and
@@ -185,44 +185,15 @@ private:
         list_ = &sound_.channels[index_];
     }
 
+    // The digits from `p` (a digit), which the loader refuses past 32 bits.
 #if defined(__GNUC__)
     [[gnu::always_inline]]
 #endif
     inline int32_t
     number(const uint8_t* s, size_t n, size_t& p) {
-        // The common case: a short number, well inside 32 bits.
-        uint32_t v = static_cast<uint32_t>(s[p] - '0');
-        size_t q = p + 1;
-        for (; q < n && q < p + 9 && isDigit(s[q]); ++q)
-            v = v * 10 + (s[q] - '0');
-        if (q == n || !isDigit(s[q])) {
-            p = q;
-            return static_cast<int32_t>(v);
-        }
-        return longNumber(s, n, p);
-    }
-
-#if defined(__GNUC__)
-    [[gnu::noinline]]
-#endif
-    int32_t
-    longNumber(const uint8_t* s, size_t n, size_t& p) {
-        const size_t begin = p;
-        uint64_t v = 0;
-        bool tooLarge = false;
-        for (; p < n && isDigit(s[p]); ++p) {
-            if (tooLarge) continue;
-            v = v * 10 + (s[p] - '0');
-            tooLarge = v > 2147483647u;
-        }
-        if (tooLarge) {
-            std::string digits(reinterpret_cast<const char*>(s + begin),
-                               std::min<size_t>(p - begin, 40));
-            if (p - begin > 40) digits += "...";
-            fail("the number " + digits + " does not fit into 32 bits (the largest is 2147483647)",
-                 begin);
-        }
-        return static_cast<int32_t>(v);
+        return mml::readNumber(s, n, p, [this](std::string_view digits, size_t begin) {
+            fail(mml::tooLargeNumber(digits), begin);
+        });
     }
 
     void append(const char* cmd, size_t len, int32_t value, size_t at,

@@ -2,7 +2,7 @@
 
 #include "sound/figures.h"
 #include "sound/sound.h"
-#include "tools/report/score_places.h"
+#include "tools/report/places_watch.h"
 #include "tools/report/score_report.h"
 #include "tools/score_text.h"
 
@@ -14,35 +14,22 @@
 namespace {
 
 // Hands the loader's places on, and notes the command whose text covers a place.
-class Finder final : public SoundObserver {
+class Finder final : public PlacesWatch {
 public:
     Finder(ScorePlaces& places, int64_t line, int64_t column)
-        : places_(places), line_(line), column_(column) {}
+        : PlacesWatch(places), line_(line), column_(column) {}
 
-    void line(int64_t line, std::string_view text, int ending) override {
-        places_.line(line, text, ending);
-    }
     void read(int32_t channel, int32_t command, int64_t line, int64_t column,
               int64_t length) override {
-        places_.read(channel, command, line, column, length);
+        PlacesWatch::read(channel, command, line, column, length);
         const TextPlace at = places_.here(column);
         if (at.line == line_ && at.column <= column_ && column_ < at.column + length)
             found = {channel, command};
-    }
-    void declared(int32_t channel, int64_t line, int64_t column) override {
-        places_.declared(channel, line, column);
-    }
-    void repeated(int32_t channel, int32_t from, int32_t to, int64_t count) override {
-        places_.repeated(channel, from, to, count);
-    }
-    void failed(int64_t line, int64_t column, std::string_view reason) override {
-        places_.failed(line, column, reason);
     }
 
     std::optional<std::pair<int32_t, int64_t>> found;
 
 private:
-    ScorePlaces& places_;
     int64_t line_;
     int64_t column_;
 };

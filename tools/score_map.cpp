@@ -1,6 +1,6 @@
 #include "tools/score_map.h"
 
-#include "tools/report/score_places.h"
+#include "tools/report/places_watch.h"
 #include "tools/report/score_report.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ bool isNoteOrRest(std::string_view cmd) {
 
 // Watches the load for places and the rendering for the samples each note and rest takes.
 // Places are looked up only for what is kept once the rendering is over.
-class Mapper final : public SoundObserver {
+class Mapper final : public PlacesWatch {
 public:
     struct Heard {
         int64_t from;
@@ -32,28 +32,16 @@ public:
 
     Mapper(const Sound& sound, ScorePlaces& places, std::vector<std::vector<bool>>& notes,
            int64_t samples)
-        : sound_(sound), places_(places), notes_(notes), until_(samples) {}
+        : PlacesWatch(places), sound_(sound), notes_(notes), until_(samples) {}
 
-    void line(int64_t line, std::string_view text, int ending) override {
-        places_.line(line, text, ending);
-    }
     void read(int32_t channel, int32_t command, int64_t line, int64_t column,
               int64_t length) override {
         // Every command, so that runs of them on a line share their line: a cursor on one
         // that is no note goes on to the next note.
-        places_.read(channel, command, line, column, length);
+        PlacesWatch::read(channel, command, line, column, length);
         const auto c = static_cast<size_t>(channel);
         if (c >= notes_.size()) notes_.resize(c + 1);
         notes_[c].push_back(isNoteOrRest(sound_.channels[c].text(static_cast<size_t>(command))));
-    }
-    void declared(int32_t channel, int64_t line, int64_t column) override {
-        places_.declared(channel, line, column);
-    }
-    void repeated(int32_t channel, int32_t from, int32_t to, int64_t count) override {
-        places_.repeated(channel, from, to, count);
-    }
-    void failed(int64_t line, int64_t column, std::string_view reason) override {
-        places_.failed(line, column, reason);
     }
 
     // Told just before played() for the same note, when it sounds.
@@ -103,7 +91,6 @@ public:
 
 private:
     const Sound& sound_;
-    ScorePlaces& places_;
     std::vector<std::vector<bool>>& notes_;
     int64_t until_;
     size_t count_ = 0;

@@ -3,8 +3,8 @@
 // with the tool's own code, so that the page can tell nothing the tool would not.
 #include "sound/play_format.h"
 #include "sound/sound.h"
-#include "tools/report/score_report.h"
 #include "tools/render_options.h"
+#include "tools/report/score_report.h"
 #include "tools/score_help.h"
 #include "tools/score_map.h"
 #include "tools/score_text.h"
