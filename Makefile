@@ -112,6 +112,7 @@ test-web-browser: build web tests/web/node_modules/.package-lock.json
 # work it keeps: drafts, files as their own bytes, Save, refused links, axe-core.
 test-web-studio: build web tests/web/node_modules/.package-lock.json
 	@node tests/web/studio_test.js build-web/site build/marrowtone-render
+	@node tests/web/studio_time_test.js build-web/site build/marrowtone-render
 	@node tests/web/studio_work_test.js build-web/site build/marrowtone-render
 
 test-web: test-web-render test-web-browser test-web-studio
