@@ -13,9 +13,7 @@ const { startServer, stopServer, launchBrowser, runTool, recordBuffers } = requi
 
 const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
 
-function fail(text) {
-  throw new Error(text);
-}
+const fail = (text) => { throw new Error(text); };
 
 // The server's address, the browser, a folder for the tool's files, what the pages said.
 const suite = { siteDir, url: '', browser: null, work: '', errors: [], asked: [] };
@@ -73,6 +71,8 @@ async function chord(page, keys) {
   for (const k of held.reverse()) await page.keyboard.up(k);
 }
 
+const doc = (page) => page.evaluate(() => window.studio.view.state.doc.toString());
+
 const setScore = (page, text) => page.evaluate((t) => {
   const v = window.studio.view;
   v.dispatch({ changes: { from: 0, to: v.state.doc.length, insert: t } });
@@ -97,6 +97,12 @@ const cursor = (page) => page.evaluate(() => {
   const head = v.state.selection.main.head;
   return `${v.state.doc.lineAt(head).number}:${head - v.state.doc.lineAt(head).from + 1}`;
 });
+
+// The `count`th file the page downloaded (after interceptDownloads), once it has.
+async function saved(page, count) {
+  await page.waitForFunction((n) => window.__saved.length >= n, {}, count);
+  return Buffer.from((await page.evaluate((n) => window.__saved[n - 1], count)).base64, 'base64');
+}
 
 // The `count`th buffer handed to Web Audio, once it has been.
 async function played(page, count) {
@@ -155,21 +161,23 @@ async function run(name, scenarios) {
   const failures = [];
   try {
     console.log(`${name}:`);
-    for (const [what, scenario] of scenarios) {
+    for (const scenario of scenarios) {
       const context = await suite.browser.createBrowserContext();
       const errors = suite.errors = [];
       let said = null;
       try {
         said = await scenario(context);
       } catch (e) {
-        failures.push(`${what}: ${e && e.stack || e}`);
+        failures.push(`${scenario.name}: ${e && e.stack || e}`);
       }
       // Pages first: a context closed under them can answer for a service worker's session
       // that is gone, an answer the browser's own connection then takes for one of its own.
-      for (const page of await context.pages()) await page.close();
+      // The browser's own context is left as it was found, with no page.
+      const pages = [...await context.pages(), ...await suite.browser.defaultBrowserContext().pages()];
+      for (const page of pages) await page.close();
       await context.close();
-      if (said !== null && errors.length) failures.push(`${what}: console errors:\n${errors.join('\n')}`);
-      console.log(`  ${what}: ${said !== null && !errors.length ? said : 'FAILED'}`);
+      if (said !== null && errors.length) failures.push(`${scenario.name}: console errors:\n${errors.join('\n')}`);
+      console.log(`  ${said !== null && !errors.length ? said : scenario.name + ': FAILED'}`);
     }
   } finally {
     await suite.browser.close();
@@ -183,13 +191,11 @@ async function run(name, scenarios) {
   console.log(`${name}: all ${scenarios.length} passed, no console errors`);
 }
 
-// Runs `scenarios`, [what it shows, async (context) => what it saw], and exits 1 if any failed.
-function runScenarios(name, scenarios) {
-  run(name, scenarios).catch((e) => {
-    console.error(`${name}: FAILED: ${e && e.stack || e}`);
-    process.exit(1);
-  });
-}
+// Runs `scenarios`, each async (context) => what it saw, and exits 1 if any failed.
+const runScenarios = (name, scenarios) => run(name, scenarios).catch((e) => {
+  console.error(`${name}: FAILED: ${e && e.stack || e}`);
+  process.exit(1);
+});
 
-module.exports = { suite, fail, editor, button, studio, listen, open, chord, setScore, typeScore,
-                   checked, cursor, played, play, stop, tool, toolProblems, expectSamples, startOf, runScenarios };
+module.exports = { suite, fail, editor, button, studio, listen, open, chord, doc, setScore, typeScore,
+                   checked, cursor, saved, played, play, stop, tool, toolProblems, expectSamples, startOf, runScenarios };

@@ -1,8 +1,7 @@
-// The studio page in Debian's chromium, headless: problems shown where marrowtone-render
-// --check finds them, the samples handed to Web Audio against the tool's bytes, an edit
-// heard from where the sound was, a solo, a share link, the WAV export, a visit without
-// network, and a page that answers while a huge score renders. The console stays free of
-// errors. Each scenario runs on its own, so one failure hides no other.
+// The studio in Debian's chromium, headless: problems where marrowtone-render --check finds
+// them, the samples handed to Web Audio against the tool's, an edit heard from where the sound
+// was, a solo, a share link, the WAV export, a visit without network, and a page that answers
+// while a huge score renders. Each scenario on its own, its console free of errors.
 //
 //   node studio_test.js <site folder> <marrowtone-render>
 'use strict';
@@ -11,12 +10,11 @@ const fs = require('fs');
 const path = require('path');
 const zlib = require('zlib');
 const { startServer, stopServer, interceptDownloads } = require('./suite_support');
-const { suite, fail, editor, button, studio, listen, open, chord, setScore, typeScore, checked, cursor,
-        played, play, stop, tool, toolProblems, expectSamples, startOf, runScenarios } = require('./studio_support');
+const { suite, fail, editor, button, studio, listen, open, chord, doc, setScore, typeScore, checked, cursor,
+        saved, played, play, stop, tool, toolProblems, expectSamples, startOf, runScenarios } = require('./studio_support');
 
 const firstVisitLimit = 500 * 1024; // bytes, gzip-compressed
 const song = fs.readFileSync(path.join(suite.siteDir, 'examples', 'three-voices.mml'), 'utf8');
-const doc = (page) => page.evaluate(() => window.studio.view.state.doc.toString());
 const gzipped = (name) => zlib.gzipSync(fs.readFileSync(path.join(suite.siteDir, name)), { level: 9 }).length;
 
 // A first visit's size, then a second visit without network opens and plays, and the
@@ -24,10 +22,9 @@ const gzipped = (name) => zlib.gzipSync(fs.readFileSync(path.join(suite.siteDir,
 // browser's own context, as a visitor's is: an off-the-record one fetches no manifest.
 async function firstAndOffline() {
   let server = await startServer(suite.siteDir);
-  let page = null;
   try {
     const url = `http://127.0.0.1:${server.port}/`;
-    page = await listen(suite.browser.defaultBrowserContext(), { address: url });
+    const page = await listen(suite.browser.defaultBrowserContext(), { address: url });
     const editable = await page.evaluate(() => window.studio.editableAt);
     const fetched = await page.evaluate(() => [performance.getEntriesByType('navigation')[0].name,
       ...performance.getEntriesByType('resource').map((e) => e.name)]);
@@ -44,9 +41,7 @@ async function firstAndOffline() {
       .reduce((n, f) => n + gzipped(f), 0);
     console.log(`the player page, kept for offline visits once the studio is: ${later} bytes gzip-compressed`);
 
-    await page.evaluate(async () => {
-      await navigator.serviceWorker.ready;
-    });
+    await page.evaluate(() => navigator.serviceWorker.ready.then(() => true));
     await page.waitForFunction(async () => Boolean(await caches.match('player.html') &&
                                                    await caches.match('marrowtone.wasm')));
     stopServer(server);
@@ -61,13 +56,12 @@ async function firstAndOffline() {
     await page.waitForSelector('::-p-aria([role="menubar"])');
     return 'with the server gone, a second visit opened and played, and the player page opened from the cache';
   } finally {
-    if (page) await page.close();
     if (server) stopServer(server);
   }
 }
 
 // A faulty score typed in: the problems of --check, at their places; the keys that go
-// through them, and the editor's keys where it does not have the focus.
+// through them, and the editor's keys where it does not have the focus; a load error.
 async function problemsAndKeys(context) {
   const page = await studio(context);
   const faulty = 'A t120 o4 c d e x f\nB o9 c\n';
@@ -95,19 +89,15 @@ async function problemsAndKeys(context) {
   await page.waitForFunction(() => window.studio.state.playing);
   await page.keyboard.press('Escape');
   await page.waitForFunction(() => !window.studio.state.playing);
-  return `${shown.length} problems as --check finds them; the first took the cursor to ${at}; ` +
-         'F8 went to the next problem, Ctrl+Shift+M to the list, where F5 played and Escape stopped';
-}
-
-async function loadError(context) {
-  const page = await studio(context);
+  // A score that does not load says why, as the tool does.
   const overflow = 'A t120 o4 c d e\nA c99999999999999999999\n';
   await setScore(page, overflow);
   await checked(page);
   const error = await page.$eval('#error', (e) => e.textContent);
   const toolError = tool(overflow, ['score.mml', '-']).err;
   if (error !== toolError) fail(`shown ${JSON.stringify(error)}, the tool ${JSON.stringify(toolError)}`);
-  return error;
+  return `${shown.length} problems as --check finds them; the first took the cursor to ${at}; F8 went to the ` +
+         `next problem, Ctrl+Shift+M to the list, where F5 played and Escape stopped; a score that does not load: ${error}`;
 }
 
 // Played as the tool renders it; an edit while playing is heard from where the sound was.
@@ -162,7 +152,7 @@ async function keystrokeLatency(context) {
               `while playing, to the new sound started ${latency.heard.toFixed(0)} ms (the output adds ` +
               `${latency.output.toFixed(0)} ms)`);
   await stop(page);
-  return 'checked, and heard while playing';
+  return 'a keystroke in a 10 KB score checked, and heard while playing';
 }
 
 // A solo is the score without the other channels' lines.
@@ -214,39 +204,29 @@ async function exportWav(context) {
   await page.click(button('Export WAV'));
   await page.waitForFunction(() => document.getElementById('status').textContent.startsWith('Saved'));
   // The browser writes the file under another name first and renames it when complete.
-  const saved = await new Promise((resolve, reject) => {
-    const until = Date.now() + 30000;
-    const look = () => {
-      const wav = fs.readdirSync(downloads).find((n) => n.endsWith('.wav'));
-      if (wav) resolve(path.join(downloads, wav));
-      else if (Date.now() > until) reject(new Error('no WAV file was downloaded'));
-      else setTimeout(look, 50);
-    };
-    look();
-  });
-  const runs = [];
+  let wav;
+  for (const until = Date.now() + 30000; !(wav = fs.readdirSync(downloads).find((n) => n.endsWith('.wav')));) {
+    if (Date.now() > until) fail('no WAV file was downloaded');
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
   const sameAsTool = (bytes, args, what) => {
     const run = ['marrowtone-render', ...args].join(' ');
     tool(song, [...args, 'score.mml', 'expected.wav']);
     if (!bytes.equals(fs.readFileSync(path.join(suite.work, 'expected.wav'))))
       fail(`${what}: the exported WAV differs from ${run}'s`);
-    runs.push(`${what} as ${run}`);
   };
-  sameAsTool(fs.readFileSync(saved), [], 'the whole score');
+  sameAsTool(fs.readFileSync(path.join(downloads, wav)), [], 'the whole score');
   // The browser holds back further downloads, so the page's are taken as it starts them.
   await page.evaluate(interceptDownloads);
-  const exported = async (n) => {
-    await page.click(button('Export WAV'));
-    await page.waitForFunction((k) => window.__saved.length >= k, {}, n);
-    return Buffer.from((await page.evaluate((k) => window.__saved[k - 1], n)).base64, 'base64');
-  };
   await page.click(button('Mute ALTO'));
-  sameAsTool(await exported(1), ['--mute', 'ALTO'], 'ALTO muted');
+  await page.click(button('Export WAV'));
+  sameAsTool(await saved(page, 1), ['--mute', 'ALTO'], 'ALTO muted');
   await page.click(button('Mute ALTO'));
   await page.type('#export-from', '1.5');
   await page.type('#export-to', '0:04.25');
-  sameAsTool(await exported(2), ['--from', '1.5', '--to', '0:04.25'], 'a range');
-  return `wrote ${runs.join(', ')} writes it`;
+  await page.click(button('Export WAV'));
+  sameAsTool(await saved(page, 2), ['--from', '1.5', '--to', '0:04.25'], 'a range');
+  return 'Export WAV wrote the files marrowtone-render writes: whole, with --mute ALTO, with --from 1.5 --to 0:04.25';
 }
 
 // A huge score renders in the worker; the page keeps answering, and the memory it took is
@@ -271,17 +251,8 @@ async function hugeScore(context) {
               `${after} bytes for the next score`);
   if (figures.longest > job / 4) fail('a main-thread task held the page for much of the job');
   if (!(after < figures.memory)) fail('the memory of the huge score was not given back');
-  return 'rendered in the worker without holding up the page';
+  return 'a huge score rendered in the worker without holding up the page';
 }
 
-runScenarios('web studio', [
-  ['a first visit, and a second without network', firstAndOffline],
-  ['problems and their keys', problemsAndKeys],
-  ['a score that does not load', loadError],
-  ['played as the tool renders it, and edited while playing', playedAndEdited],
-  ['a keystroke in a score of 10 KB', keystrokeLatency],
-  ['a solo', solo],
-  ['a share link', share],
-  ['Export WAV', exportWav],
-  ['a huge score', hugeScore],
-]);
+runScenarios('web studio', [firstAndOffline, problemsAndKeys, playedAndEdited, keystrokeLatency, solo,
+                             share, exportWav, hugeScore]);
