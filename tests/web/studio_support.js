@@ -1,8 +1,6 @@
-// What the studio's browser suites share: one server and one browser for a run, each scenario
-// in a browser context of its own (no draft, cache or service worker of one reaches another)
-// with every failure told at the end, so that one hides no other; the studio opened ready;
-// and the page's score, problems and sound read back against marrowtone-render's.
-//
+// What the studio's browser suites share: one server and browser a run, each scenario in a
+// context of its own (no draft, cache or service worker of one reaches another), every failure
+// told at the end so one hides no other, and the page read back against marrowtone-render.
 //   node <suite> <site folder> <marrowtone-render>
 'use strict';
 
