@@ -108,7 +108,10 @@ async function playedAndEdited(context) {
   await page.click(editor);
   await page.keyboard.press('End');
   await chord(page, 'Control+End');
-  await page.keyboard.type('\nC o5 v40 c d e f g');
+  // The editor may take typed keys in after the last press has returned.
+  const added = '\nC o5 v40 c d e f g';
+  await page.keyboard.type(added);
+  await page.waitForFunction((a) => window.studio.view.state.doc.toString().endsWith(a), {}, added);
   const edited = await doc(page);
   await page.waitForFunction((t) => window.studio.state.heardText === t, {}, edited);
   const last = await page.evaluate(() => window.__audio.buffers.at(-1));
@@ -133,6 +136,7 @@ async function keystrokeLatency(context) {
     await page.click(editor);
     await chord(page, 'Control+Home');
     await page.keyboard.type(what);
+    await page.waitForFunction((w) => window.studio.view.state.doc.toString().startsWith(w), {}, what);
     return doc(page);
   };
   const typed = await typeAtStart('A c ');
