@@ -2,67 +2,26 @@
 // a reload and a closed tab, a link opened over it leaves it one press away, Save writes
 // the bytes the editor holds, a file's own bytes are checked as marrowtone-render --check
 // checks them and saved back unchanged, a deflate bomb of a link is refused, and both
-// layouts pass axe-core. Each scenario runs on its own, so one failure hides no other.
-//
-//   node studio_work_test.js <site folder> <marrowtone-render>
+// layouts pass axe-core. Run as studio_test.js is.
 'use strict';
 
-const fs = require('fs');
-const os = require('os');
-const path = require('path');
 const zlib = require('zlib');
-const { startServer, stopServer, launchBrowser, runTool, interceptDownloads, rendererMemory } =
-  require('./suite_support');
+const { interceptDownloads, rendererMemory } = require('./suite_support');
+const { suite, fail, studio: open, doc, typeScore, checked, saved, toolProblems, runScenarios } =
+  require('./studio_support');
 
-const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
 const memoryLimit = 100 << 20;
-
-function fail(text) {
-  throw new Error(text);
-}
 
 const link = (bytes) => '#score=' + zlib.deflateRawSync(bytes).toString('base64url');
 
-// What every scenario shares: the server's address, the browser, a folder for the tool's
-// files, and what the pages said.
-const suite = { url: '', browser: null, work: '', errors: [], asked: [] };
+// The studio with the files it downloads kept.
+const studio = (context, address = suite.url, viewport = null) =>
+  open(context, { address, viewport, hooks: [interceptDownloads] });
 
-// A page of `context` with the studio open at `address`, ready.
-async function studio(context, address = suite.url, viewport = null) {
-  const page = await context.newPage();
-  page.on('console', (m) => { if (m.type() === 'error') suite.errors.push(m.text()); });
-  page.on('pageerror', (e) => suite.errors.push(String(e)));
-  page.on('dialog', (d) => {
-    suite.asked.push(d.type());
-    d.accept();
-  });
-  if (viewport) await page.setViewport(viewport);
-  await page.evaluateOnNewDocument(interceptDownloads);
-  await page.goto(address, { waitUntil: 'load' });
-  await page.waitForFunction(() => window.studio && window.studio.ready);
-  return page;
-}
-
-const doc = (page) => page.evaluate(() => window.studio.view.state.doc.toString());
 const kept = (page, text) => page.waitForFunction(
   (t) => window.studio.score.kept && window.studio.score.kept.text === t, {}, text);
-const idle = (page) => page.waitForFunction(() => window.studio.idle());
 const status = (page, pattern) => page.waitForFunction(
   (p) => new RegExp(p).test(document.getElementById('status').textContent), {}, pattern.source);
-
-async function saved(page, count) {
-  await page.waitForFunction((n) => window.__saved.length >= n, {}, count);
-  return Buffer.from((await page.evaluate((n) => window.__saved[n - 1], count)).base64, 'base64');
-}
-
-async function typeScore(page, text) {
-  await page.click('::-p-aria([name="Score"][role="textbox"])');
-  await page.keyboard.down('Control');
-  await page.keyboard.press('a');
-  await page.keyboard.up('Control');
-  await page.keyboard.type(text);
-  await page.waitForFunction((t) => window.studio.view.state.doc.toString() === t, {}, text);
-}
 
 // Drops a file of `bytes` on the editor and waits until the studio holds them.
 async function drop(page, name, bytes) {
@@ -76,13 +35,6 @@ async function drop(page, name, bytes) {
     const held = window.studio.score.file.bytes;
     return held && btoa(String.fromCharCode(...held)) === b64;
   }, {}, bytes.toString('base64'));
-}
-
-// What --check says of `bytes` as score.mml, as the page lists it.
-function checked(bytes) {
-  fs.writeFileSync(path.join(suite.work, 'score.mml'), bytes);
-  return runTool(nativeRenderer, suite.work, ['--check', 'score.mml']).out.toString().trim().split('\n')
-    .map((l) => l.replace(/^score\.mml:(\d+):(\d+): /, '$1:$2 '));
 }
 
 // The byte of `bytes` at the tool's line and column (lines end at LF, CR or CR LF).
@@ -110,7 +62,7 @@ async function survivesReload(context) {
   await page.close();
   const again = await studio(context);
   if (await doc(again) !== typed) fail('a new tab did not bring the typed score back');
-  return `leaving asked first; restored after a reload and in a new tab, titled ${JSON.stringify(title)}`;
+  return `a typed score: leaving asked first; restored after a reload and in a new tab, titled ${JSON.stringify(title)}`;
 }
 
 async function linkOverDraft(context) {
@@ -123,7 +75,7 @@ async function linkOverDraft(context) {
   await other.waitForSelector('#restore:not([hidden])');
   await other.click('#restore');
   await other.waitForFunction((t) => window.studio.view.state.doc.toString() === t, {}, typed);
-  return 'the link\'s score shown, "Restore your draft" brought the typed one back';
+  return 'a link opened over a draft: its score shown, "Restore your draft" brought the typed one back';
 }
 
 async function saveWrites(context) {
@@ -148,9 +100,8 @@ async function ownBytes(context) {
   let count = 0;
   for (const [what, bytes] of Object.entries(files)) {
     await drop(page, 'score.mml', bytes);
-    await idle(page);
-    const shown = await page.$$eval('#problems .problem', (items) => items.map((e) => e.textContent));
-    const expected = checked(bytes);
+    const shown = await checked(page);
+    const expected = toolProblems(bytes);
     if (JSON.stringify(shown) !== JSON.stringify(expected))
       fail(`${what}: problems ${JSON.stringify(shown)}, --check ${JSON.stringify(expected)}`);
     // Each problem takes the cursor to the byte the tool names.
@@ -167,7 +118,7 @@ async function ownBytes(context) {
     await page.click('#save');
     if (!(await saved(page, ++count)).equals(bytes)) fail(`${what}: the unedited file saved as other bytes`);
   }
-  return 'problems and places as --check tells them; each unedited file saved byte for byte';
+  return 'files\' own bytes: problems and places as --check tells them; each unedited file saved byte for byte';
 }
 
 async function bombRefused(context) {
@@ -198,7 +149,7 @@ async function axeClean(context) {
   const found = [];
   for (const viewport of [{ width: 1280, height: 800 }, { width: 390, height: 844, isMobile: true, hasTouch: true }]) {
     const page = await studio(context, suite.url, viewport);
-    await idle(page);
+    await checked(page);
     await page.addScriptTag({ path: require.resolve('axe-core/axe.min.js') });
     const violations = await page.evaluate(async () => (await window.axe.run(document)).violations
       .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
@@ -215,49 +166,7 @@ async function axeClean(context) {
     await page.close();
   }
   if (found.length) fail(found.join('\n'));
-  return 'no violations at 1280 and 390 px; on the phone the Problems list is above the editor';
+  return 'axe-core: no violations at 1280 and 390 px; on the phone the Problems list is above the editor';
 }
 
-const scenarios = [
-  ['a typed score outlives a reload and a closed tab', survivesReload],
-  ['a link opened over unsaved edits leaves the draft restorable', linkOverDraft],
-  ['Save writes the bytes the editor holds', saveWrites],
-  ['a file\'s own bytes are checked as --check checks them', ownBytes],
-  ['a deflate bomb of a link is refused', bombRefused],
-  ['axe-core finds nothing on a desktop and on a phone', axeClean],
-];
-
-async function main() {
-  suite.work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-studio-work-'));
-  const server = await startServer(siteDir);
-  suite.url = `http://127.0.0.1:${server.port}/`;
-  suite.browser = await launchBrowser(path.join(suite.work, 'profile'));
-  const failures = [];
-  try {
-    console.log('the studio keeps the work:');
-    for (const [name, fn] of scenarios) {
-      // Each in a context of its own: no draft or cache of one reaches another.
-      const context = await suite.browser.createBrowserContext();
-      try {
-        console.log(`  ${name}: ${await fn(context)}`);
-      } catch (e) {
-        failures.push(`${name}: ${e && e.stack || e}`);
-        console.log(`  ${name}: FAILED`);
-      } finally {
-        await context.close();
-      }
-    }
-  } finally {
-    await suite.browser.close();
-    stopServer(server);
-    fs.rmSync(suite.work, { recursive: true, force: true });
-  }
-  if (suite.errors.length) failures.push('console errors:\n' + suite.errors.join('\n'));
-  if (failures.length) fail(failures.join('\n\n'));
-  console.log('web studio work: all passed, no console errors');
-}
-
-main().catch((e) => {
-  console.error('web studio work: FAILED: ' + (e && e.stack || e));
-  process.exit(1);
-});
+runScenarios('web studio work', [survivesReload, linkOverDraft, saveWrites, ownBytes, bombRefused, axeClean]);
