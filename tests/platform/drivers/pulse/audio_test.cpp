@@ -65,10 +65,15 @@ TEST(PulseAudioDevice, QueuedBlocksAreEachReportedOnceInTurnAfterTheirDuration) 
     ASSERT_TRUE(waitFor(thirdDone, kHang));
     std::lock_guard lock(mutex);
     ASSERT_EQ(reports.size(), 2u);
+    // No sooner than the samples take to play, in whole milliseconds: half a second of 11025
+    // samples is 5512 of them, 499.95 ms, which a report exactly on time shows as 499.
+    const auto playedMs = [](size_t samples) {
+        return static_cast<long long>(samples * 1000 / 11025);
+    };
     EXPECT_EQ(reports[0].first, 1);
-    EXPECT_GE(reports[0].second, 500);
+    EXPECT_GE(reports[0].second, playedMs(block.size()));
     EXPECT_EQ(reports[1].first, 2);
-    EXPECT_GE(reports[1].second, 700);
+    EXPECT_GE(reports[1].second, playedMs(block.size() + 2 * (block.size() / 5)));
 }
 
 TEST(PulseAudioDevice, StopReportsNothingAndTheDevicePlaysAgain) {
