@@ -210,19 +210,27 @@ TEST(RenderProgram, PlaysAScoreToItsEnd) {
     }
 }
 
-// From a moment on, one channel alone: the tail of what the score gives without the other's line.
+// From a moment on (and up to another), one channel alone: that stretch of what the score
+// gives without the other's line.
 TEST(RenderProgram, RendersFromAMomentWithOneChannelAlone) {
     TempFolder temp;
     std::ofstream(temp.path() / L"two.mml", std::ios::binary) << "A t150 v70 l8 cdefg\nB o2 c1\n";
     std::ofstream(temp.path() / L"one.mml", std::ios::binary) << "A t150 v70 l8 cdefg\n";
-    const Captured c = runToolIn(
-        temp.path(), {L"--seconds", L"1", L"--from", L"0:00.5", L"--solo", L"A", L"two.mml", L"-"});
-    ASSERT_EQ(c.status, 0u);
     Sound sound;
     sound.load(utf8((temp.path() / L"one.mml").wstring()));
     std::vector<uint8_t> pcm(11025);
     sound.render(pcm, 11025);
-    EXPECT_TRUE(c.out == std::string(pcm.begin() + 5512, pcm.end()));
+    const auto run = [&](std::vector<std::wstring> args) {
+        args.insert(args.begin(), {L"--seconds", L"1", L"--from", L"0:00.5", L"--solo", L"A"});
+        args.insert(args.end(), {L"two.mml", L"-"});
+        return runToolIn(temp.path(), args);
+    };
+    const Captured whole = run({});
+    ASSERT_EQ(whole.status, 0u);
+    EXPECT_TRUE(whole.out == std::string(pcm.begin() + 5512, pcm.end()));
+    const Captured part = run({L"--to", L"0.75"});
+    ASSERT_EQ(part.status, 0u);
+    EXPECT_TRUE(part.out == std::string(pcm.begin() + 5512, pcm.begin() + 8268));
 }
 
 TEST(RenderProgram, AMissingNonAsciiFileIsAnErrorWithStatusOne) {
