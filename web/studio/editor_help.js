@@ -1,11 +1,11 @@
 // Help where the score is written: hovering a command tells what the engine does with its
 // value, completion offers the commands, and each line can show how long it lasts. The figures
 // come from the engine, in a worker of their own so that help never waits behind a rendering.
-import { StateEffect, StateField } from '@codemirror/state';
 import { EditorView, Decoration, WidgetType, hoverTooltip } from '@codemirror/view';
 import { autocompletion } from '@codemirror/autocomplete';
 import { Engine } from './engine.js';
 import { byteColumnOf } from './score_bytes.js';
+import { replacedMarks } from './score_view.js';
 import { WORDS, wordBefore } from './editor_words.js';
 import { score } from './session.js';
 
@@ -88,16 +88,7 @@ class LengthWidget extends WidgetType {
   }
 }
 
-const setLengths = StateEffect.define();
-const lengthsField = StateField.define({
-  create: () => Decoration.none,
-  update(marks, tr) {
-    marks = marks.map(tr.changes);
-    for (const e of tr.effects) if (e.is(setLengths)) marks = e.value;
-    return marks;
-  },
-  provide: (f) => EditorView.decorations.from(f),
-});
+const { set: setLengths, field: lengthsField } = replacedMarks();
 
 const shown = (n) => String(Math.round(n * 10000) / 10000);
 

@@ -49,5 +49,19 @@ export function wordReader(lexicon) {
     return { kind, end };
   }
 
-  return { kindOf, read, startState: () => ({ named: false, open: 0 }) };
+  const startState = () => ({ named: false, open: 0 });
+
+  // The channel `line` names, or null for a line that names none (blank, or a comment).
+  function nameOf(line) {
+    const state = startState();
+    for (let p = 0; p < line.length;) {
+      const { kind, end } = read(line, p, state);
+      if (kind === 'name') return line.slice(p, end);
+      if (kind !== 'blank') return null;
+      p = end;
+    }
+    return null;
+  }
+
+  return { kindOf, read, startState, nameOf };
 }

@@ -2,6 +2,10 @@
 // glance. A line belongs to the channel its first word names, as the loader reads it.
 import { StateEffect, StateField, RangeSetBuilder } from '@codemirror/state';
 import { Decoration, ViewPlugin } from '@codemirror/view';
+import * as lexicon from 'mml-lexicon';
+import { wordReader } from './mml_words.js';
+
+const words = wordReader(lexicon);
 
 const setQuiet = StateEffect.define();
 const quietNames = StateField.define({
@@ -21,8 +25,7 @@ function decorate(view) {
   for (const { from, to } of view.visibleRanges) {
     for (let pos = from; pos <= to;) {
       const line = doc.lineAt(pos);
-      const word = /^[ \t]*([^ \t]+)/.exec(line.text);
-      if (word && !word[1].startsWith(';') && names.has(word[1])) builder.add(line.from, line.from, dim);
+      if (names.has(words.nameOf(line.text))) builder.add(line.from, line.from, dim);
       pos = line.to + 1;
     }
   }

@@ -66,17 +66,25 @@ export function showProblems(view, reply, raw) {
 
 // ---- The notes sounding ------------------------------------------------------------------
 
+// Marks the page sets whole, kept in place through edits: the field, and the effect that
+// sets them.
+export function replacedMarks() {
+  const set = StateEffect.define();
+  const field = StateField.define({
+    create: () => Decoration.none,
+    update(marks, tr) {
+      marks = marks.map(tr.changes);
+      for (const e of tr.effects) if (e.is(set)) marks = e.value;
+      return marks;
+    },
+    provide: (f) => EditorView.decorations.from(f),
+  });
+  return { set, field };
+}
+
 const playingMark = Decoration.mark({ class: 'cm-playing' });
-const setPlaying = StateEffect.define();
-export const playingField = StateField.define({
-  create: () => Decoration.none,
-  update(marks, tr) {
-    marks = marks.map(tr.changes);
-    for (const e of tr.effects) if (e.is(setPlaying)) marks = e.value;
-    return marks;
-  },
-  provide: (f) => EditorView.decorations.from(f),
-});
+const { set: setPlaying, field: playingField } = replacedMarks();
+export { playingField };
 
 // Per channel its notes, FIELDS numbers each (from, to, line, column, length, rest, period).
 export const FIELDS = 7;
