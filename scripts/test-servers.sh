@@ -73,12 +73,15 @@ private_pulse_environment() {
 # the player's own format, 8-bit unsigned mono at 11025 Hz: its monitor then records the
 # player's bytes unchanged (and 128 wherever nothing plays). Without rewinds: a sink that
 # rewinds to mix in a new stream sooner does so behind its monitor's back, which then
-# misses the stream's first tenth of a second. Returns 1, with the log, if it does not
-# answer.
+# misses the stream's first tenth of a second. Without real-time scheduling, raised
+# priority or the CPU limit: run as root, the server takes real-time scheduling for its sink
+# and may end itself when a loaded machine holds that thread past its limits, and every
+# client after it finds no audio device. Returns 1, with the log, if it does not answer.
 start_private_pulse() {
     private_pulse_environment "$1"
     PULSE_STARTED=yes
     if ! HOME="$1/pulse-home" pulseaudio -n --daemonize=yes --exit-idle-time=-1 \
+        --realtime=no --high-priority=no --no-cpu-limit=yes \
         --log-target=stderr -L module-native-protocol-unix \
         -L "module-null-sink sink_name=marrowtone_test rate=11025 format=u8 channels=1 norewinds=1" \
         >"$1/pulse.log" 2>&1; then

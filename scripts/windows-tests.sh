@@ -82,6 +82,10 @@ cleanup() {
         kill "$RECORDER_PID" 2>/dev/null || true
         wait "$RECORDER_PID" 2>/dev/null || true
     fi
+    if ((status != 0)) && [[ -f $WORK/pulse.log ]]; then
+        log "the audio server's last words:"
+        tail -n 40 "$WORK/pulse.log" >&2
+    fi
     stop_private_pulse || true
     stop_wine_and_display "${WINEPREFIX:-}"
     rm -rf "$WORK"
