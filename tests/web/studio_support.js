@@ -1,17 +1,13 @@
-// What the studio's browser suites share: one server and browser a run, each scenario in a
-// context of its own (no draft, cache or service worker of one reaches another), every failure
-// told at the end so one hides no other, and the page read back against marrowtone-render.
+// What the studio's browser suites share: the studio opened, driven and read back against
+// marrowtone-render, in scenarios run as every browser suite runs them (suite_support.js).
 //   node <suite> <site folder> <marrowtone-render>
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { startServer, stopServer, launchBrowser, runTool, recordBuffers } = require('./suite_support');
+const { runTool, recordBuffers, runEach, fail } = require('./suite_support');
 
 const [siteDir, nativeRenderer] = process.argv.slice(2).map((p) => p && path.resolve(p));
-
-const fail = (text) => { throw new Error(text); };
 
 // The server's address, the browser, a folder for the tool's files, what the pages said.
 const suite = { siteDir, url: '', browser: null, work: '', errors: [], asked: [] };
@@ -151,49 +147,8 @@ function expectSamples(buffer, text, what, from = 0, length = undefined) {
 // The sample a buffer that plays on to the end of the minute starts at.
 const startOf = (buffer) => 661500 - Buffer.from(buffer.base64, 'base64').length;
 
-async function run(name, scenarios) {
-  suite.work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-studio-'));
-  const server = await startServer(siteDir);
-  suite.url = `http://127.0.0.1:${server.port}/`;
-  suite.browser = await launchBrowser(path.join(suite.work, 'profile'));
-  const failures = [];
-  try {
-    console.log(`${name}:`);
-    for (const scenario of scenarios) {
-      const context = await suite.browser.createBrowserContext();
-      const errors = suite.errors = [];
-      let said = null;
-      try {
-        said = await scenario(context);
-      } catch (e) {
-        failures.push(`${scenario.name}: ${e && e.stack || e}`);
-      }
-      // Pages first: a context closed under them can answer for a service worker's session
-      // that is gone, an answer the browser's own connection then takes for one of its own.
-      // The browser's own context is left as it was found, with no page.
-      const pages = [...await context.pages(), ...await suite.browser.defaultBrowserContext().pages()];
-      for (const page of pages) await page.close();
-      await context.close();
-      if (said !== null && errors.length) failures.push(`${scenario.name}: console errors:\n${errors.join('\n')}`);
-      console.log(`  ${said !== null && !errors.length ? said : scenario.name + ': FAILED'}`);
-    }
-  } finally {
-    await suite.browser.close();
-    stopServer(server);
-    fs.rmSync(suite.work, { recursive: true, force: true });
-  }
-  if (failures.length) {
-    console.error(`${name}: FAILED ${failures.length} of ${scenarios.length}:\n\n${failures.join('\n\n')}`);
-    process.exit(1);
-  }
-  console.log(`${name}: all ${scenarios.length} passed, no console errors`);
-}
-
 // Runs `scenarios`, each async (context) => what it saw, and exits 1 if any failed.
-const runScenarios = (name, scenarios) => run(name, scenarios).catch((e) => {
-  console.error(`${name}: FAILED: ${e && e.stack || e}`);
-  process.exit(1);
-});
+const runScenarios = (name, scenarios) => runEach(name, suite, scenarios);
 
 module.exports = { suite, fail, editor, button, studio, listen, open, chord, doc, setScore, typeScore,
                    checked, cursor, saved, played, play, stop, tool, toolProblems, expectSamples, startOf, runScenarios };

@@ -6,6 +6,7 @@
 'use strict';
 
 const fs = require('fs');
+const os = require('os');
 const http = require('http');
 const path = require('path');
 const { fork, spawnSync } = require('child_process');
@@ -127,10 +128,61 @@ function rendererMemory(browserPid) {
   return total;
 }
 
+const fail = (text) => { throw new Error(text); };
+
+// One server and browser a run, each scenario in a context of its own (no draft, cache or
+// service worker of one reaches another) and every failure told at the end, so one hides no
+// other. `suite` is { siteDir } and is given, while the run lasts, the site's address (`url`),
+// the `browser`, a folder for the scenarios' files (`work`) and the list the pages' console
+// errors go to (`errors`); a scenario resolves to what it saw.
+async function run(name, suite, scenarios) {
+  suite.work = fs.mkdtempSync(path.join(os.tmpdir(), 'marrowtone-web-'));
+  const server = await startServer(suite.siteDir);
+  suite.url = `http://127.0.0.1:${server.port}/`;
+  suite.browser = await launchBrowser(path.join(suite.work, 'profile'));
+  const failures = [];
+  try {
+    console.log(`${name}:`);
+    for (const scenario of scenarios) {
+      const context = await suite.browser.createBrowserContext();
+      const errors = suite.errors = [];
+      let said = null;
+      try {
+        said = await scenario(context);
+      } catch (e) {
+        failures.push(`${scenario.name}: ${e && e.stack || e}`);
+      }
+      // Pages first: a context closed under them can answer for a service worker's session
+      // that is gone, an answer the browser's own connection then takes for one of its own.
+      // The browser's own context is left as it was found, with no page.
+      const pages = [...await context.pages(), ...await suite.browser.defaultBrowserContext().pages()];
+      for (const page of pages) await page.close();
+      await context.close();
+      if (said !== null && errors.length) failures.push(`${scenario.name}: console errors:\n${errors.join('\n')}`);
+      console.log(`  ${said !== null && !errors.length ? said : scenario.name + ': FAILED'}`);
+    }
+  } finally {
+    await suite.browser.close();
+    stopServer(server);
+    fs.rmSync(suite.work, { recursive: true, force: true });
+  }
+  if (failures.length) {
+    console.error(`${name}: FAILED ${failures.length} of ${scenarios.length}:\n\n${failures.join('\n\n')}`);
+    process.exit(1);
+  }
+  console.log(`${name}: all ${scenarios.length} passed, no console errors`);
+}
+
+// Runs `scenarios` (see run) and exits 1 if any failed or the run itself could not start.
+const runEach = (name, suite, scenarios) => run(name, suite, scenarios).catch((e) => {
+  console.error(`${name}: FAILED: ${e && e.stack || e}`);
+  process.exit(1);
+});
+
 if (require.main === module) {
   serve(path.resolve(process.argv[2])).then((server) => process.send(server.address().port));
   process.on('disconnect', () => process.exit(0));
 }
 
-module.exports = { startServer, stopServer, launchBrowser, runTool, recordBuffers, interceptDownloads,
-                   rendererMemory };
+module.exports = { startServer, stopServer, launchBrowser, runTool, recordBuffers, interceptDownloads, rendererMemory, fail,
+                   runEach };
