@@ -127,6 +127,17 @@ constexpr Span nameOf(std::string_view line) {
     return {begin, p};
 }
 
+// Where a byte that starts a comment elsewhere stands in `text`, or npos: inside a channel's
+// name such a byte is part of the name, which authors seldom mean.
+constexpr size_t commentByteIn(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (kindOf(static_cast<uint8_t>(text[i])) == Kind::Comment) return i;
+    return std::string_view::npos;
+}
+constexpr bool startsComment(std::string_view text) {
+    return !text.empty() && kindOf(static_cast<uint8_t>(text[0])) == Kind::Comment;
+}
+
 // A word read after its first byte.
 struct Parts {
     size_t end = 0; // past the word

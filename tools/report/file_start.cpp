@@ -1,5 +1,6 @@
 #include "tools/report/file_start.h"
 
+#include "sound/mml_lexicon.h"
 #include "tools/score_text.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ void FileStart::add(std::string_view text, int ending) {
 bool FileStart::spoilsName() const {
     if (markedName_.empty()) return false;
     const std::string_view rest = std::string_view(markedName_).substr(kUtf8Mark.size());
-    return !rest.empty() && !rest.starts_with(';');
+    return !rest.empty() && !mml::startsComment(rest);
 }
 
 std::string FileStart::utf16Warning() const {
@@ -46,7 +47,7 @@ void FileStart::reportMark(Findings& findings) const {
                        "player reads as ";
     if (rest.empty()) {
         text += "a channel name of its own, so this line's first word is read as a command";
-    } else if (rest.starts_with(';')) {
+    } else if (mml::startsComment(rest)) {
         text += "the start of a channel name, so this comment is read as channel '" +
                 shown(markedName_) + "'";
     } else {

@@ -1,5 +1,6 @@
 #include "tools/report/load_examiner.h"
 
+#include "sound/mml_lexicon.h"
 #include "tools/score_text.h"
 
 #include <algorithm>
@@ -49,16 +50,18 @@ void LoadExaminer::checkName(int64_t line, std::string_view text, std::string_vi
         start_.marked(name);
         if (start_.spoilsName()) findings_.spoilStart();
         const std::string_view rest = name.substr(kUtf8Mark.size());
-        if (rest.empty() || rest.find(';') != std::string_view::npos) places.claim();
+        if (rest.empty() || mml::commentByteIn(rest) != std::string_view::npos) places.claim();
         return;
     }
-    if (const size_t semicolon = name.find(';'); semicolon != std::string_view::npos) {
+    if (const size_t comment = mml::commentByteIn(name); comment != std::string_view::npos) {
         places.claim();
-        const TextPlace at = places.here(column + static_cast<int64_t>(semicolon));
+        const TextPlace at = places.here(column + static_cast<int64_t>(comment));
         findings_.add(at.line, at.column, [&] {
-            return "the ';' belongs to the channel name '" + shown(name) +
+            const std::string byte(1, name[comment]);
+            return "the '" + byte + "' belongs to the channel name '" + shown(name) +
                    "', and the rest of the line is read as commands: a comment needs a "
-                   "blank before its ';'";
+                   "blank before its '" +
+                   byte + "'";
         });
     } else if (readsAsCommands(name)) {
         findings_.warn(places.here(column), [&] {
