@@ -158,14 +158,22 @@ function stopped() {
   checker.pump(); // a check held for the typing pause goes now
 }
 
+// A moment as the page shows it, to the tenth: 1:02.5.
+function clock(seconds) {
+  const tenths = Math.floor(seconds * 10 + 1e-6);
+  return `${Math.floor(tenths / 600)}:${String(Math.floor((tenths % 600) / 10)).padStart(2, '0')}.${tenths % 10}`;
+}
+
 function showTime(seconds) {
   if (!format.seconds) return; // before the engine has told its format, the page's own text
-  const shown = (s) => {
-    const tenths = Math.floor(s * 10 + 1e-6);
-    return `${Math.floor(tenths / 600)}:${String(Math.floor((tenths % 600) / 10)).padStart(2, '0')}.${tenths % 10}`;
-  };
   const total = `${Math.floor(format.seconds / 60)}:${String(format.seconds % 60).padStart(2, '0')}`;
-  $('time').textContent = `${shown(seconds || 0)} / ${total}`;
+  $('time').textContent = `${clock(seconds || 0)} / ${total}`;
+}
+
+// What else moves with the sound (the timeline, the track view) follows the one frame loop.
+const frameListeners = [];
+function onFrame(fn) {
+  frameListeners.push(fn);
 }
 
 function tick() {
@@ -176,6 +184,7 @@ function tick() {
   const quiet = silenced();
   const skip = new Set(state.channels.flatMap((n, i) => (quiet.includes(n) ? [i] : [])));
   showPlaying(view, state.map, at, text(), raw(), { skip, follow: state.follow });
+  for (const fn of frameListeners) fn();
   state.frame = requestAnimationFrame(tick);
 }
 
@@ -288,4 +297,4 @@ function saveWav(reply) {
 }
 
 export { play, stop, playFromCursor, exportWav, share, openLink, edited, score, state, output,
-         sound, checker, stats, changes, silenced, showTime };
+         sound, checker, stats, changes, silenced, showTime, clock, onFrame };

@@ -9,7 +9,7 @@ import { FIELDS } from './score_view.js';
 import { announce } from './status.js';
 
 const $ = (id) => document.getElementById(id);
-const { state, output, score } = session;
+const { state, output, score, clock } = session;
 // The last sample of the rendering, once the engine has told its play format.
 const last = () => Math.max(0, format.rate * format.seconds - 1);
 const STEP_SECONDS = 5;
@@ -18,11 +18,6 @@ let view = null;
 const frameListeners = [];
 let dragging = false;
 let loopMark = null; // seconds, where a range to loop begins
-
-export function clock(seconds) {
-  const tenths = Math.floor(seconds * 10 + 1e-6);
-  return `${Math.floor(tenths / 600)}:${String(Math.floor((tenths % 600) / 10)).padStart(2, '0')}.${tenths % 10}`;
-}
 
 // Where the author is in time: where the sound is, else where it paused; null for neither.
 export function now() {
@@ -45,12 +40,6 @@ function moved() {
     timeline.setAttribute('aria-valuetext', clock(at || 0));
   }
   for (const fn of frameListeners) fn(at);
-}
-
-function frame() {
-  cancelAnimationFrame(frame.id);
-  moved();
-  if (output.position() !== null) frame.id = requestAnimationFrame(frame);
 }
 
 export function togglePause() {
@@ -163,7 +152,7 @@ export function startTransport(editorView) {
   $('pause').addEventListener('click', togglePause);
   $('loop').addEventListener('click', toggleLoop);
   $('follow').addEventListener('change', (e) => setFollow(e.target.checked));
-  session.changes.addEventListener('playing', frame);
+  session.onFrame(moved);
   session.changes.addEventListener('stopped', () => {
     state.pausedAt = null;
     moved();
