@@ -158,7 +158,7 @@ async function run(name, suite, scenarios) {
       const pages = [...await context.pages(), ...await suite.browser.defaultBrowserContext().pages()];
       for (const page of pages) await page.close();
       await context.close();
-      if (said !== null && errors.length) failures.push(`${scenario.name}: console errors:\n${errors.join('\n')}`);
+      if (errors.length) failures.push(`${scenario.name}: console errors:\n${errors.join('\n')}`);
       console.log(`  ${said !== null && !errors.length ? said : scenario.name + ': FAILED'}`);
     }
   } finally {

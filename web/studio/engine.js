@@ -9,7 +9,9 @@ export const SHOW_PROGRESS_MS = 300;
 const MEMORY_KEPT = 96 << 20;
 // A job whose text is out of date is ended when it has run this long, or when the last of
 // its kind took this long: a fresh worker starts on the new text sooner than the old job
-// would finish.
+// would finish. The time is the engine's own work, never a worker's start: a worker still
+// starting is left to finish, since a fresh one would only start again (typing on a slow
+// machine would otherwise replace the worker on every key, and never check).
 const CANCEL_AFTER_MS = 150;
 
 export const stats = { checkLatency: [], heardLatency: [], longestJob: 0, cancelled: 0 };
@@ -44,6 +46,7 @@ export class Engine {
     };
     this.current = null;
     this.memory = 0;
+    this.warm = false; // once the worker has answered: its engine is loaded
   }
 
   restart() {
@@ -58,7 +61,7 @@ export class Engine {
     const job = Object.assign({ kind, id: this.nextId++ }, fields);
     this.wanted[kind] = job;
     const running = this.current;
-    if (running && running.kind === kind && running.text !== job.text &&
+    if (running && this.warm && running.kind === kind && running.text !== job.text &&
         Math.max(performance.now() - running.sent, this.took[kind] || 0) > CANCEL_AFTER_MS) {
       ++stats.cancelled;
       this.current = null;
@@ -122,8 +125,9 @@ export class Engine {
     clearTimeout(this.busyTimer);
     this.onBusy(null, this);
     this.memory = reply.memory;
-    this.took[job.kind] = performance.now() - job.sent;
-    stats.longestJob = Math.max(stats.longestJob, this.took[job.kind]);
+    this.warm = true;
+    this.took[job.kind] = reply.ms;
+    stats.longestJob = Math.max(stats.longestJob, performance.now() - job.sent);
     stats.memory = reply.memory;
     if (reply.broken) this.memory = Infinity;
     if (reply.format) Object.assign(format, reply.format);
